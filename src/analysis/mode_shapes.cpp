@@ -1,0 +1,80 @@
+#include "analysis/model.h"
+#include "analysis/real.h"
+#include "report/texts.h"
+
+#include <utility>
+
+mode_shape compute_mode_shape(const system_matrices& matrices, double omega) {
+    const auto& k = matrices.stiffness_matrix;
+    const auto& m = matrices.mass_matrix;
+    real w = pow2(real{omega});
+
+    // Row 0 fixes disk 1 at amplitude 1; rows 1 and 2 are those of K - w M,
+    // with w M taken on the diagonal only.
+    real a[3][3] = {
+        {real{1}, real{0}, real{0}},
+        {real{k[1][0]}, real{k[1][1]} - w * real{m[1][1]}, real{k[1][2]}},
+        {real{k[2][0]}, real{k[2][1]}, real{k[2][2]} - w * real{m[2][2]}},
+    };
+    real x[3] = {real{1}, real{0}, real{0}};
+    const real pivot_limit{pivot_zero_limit};
+    const real flush_limit{roundoff_flush_limit};
+
+    mode_shape shape;
+    for (int p = 0; p < 2; ++p) {
+        // A candidate must be strictly larger, and rows move at once, so each
+        // later candidate meets the pivot as it then stands.
+        real q = abs(a[p][p]);
+        for (int r = p + 1; r < 3; ++r) {
+            if (!(q >= abs(a[r][p]))) {
+                q = abs(a[r][p]);
+                std::swap(a[r], a[p]);
+                std::swap(x[r], x[p]);
+            }
+        }
+        if (!(abs(a[p][p]) >= pivot_limit)) {
+            shape.stopped = true;
+            shape.pivot_row = p;
+            return shape;
+        }
+        for (int r = p + 1; r < 3; ++r) {
+            real factor = a[r][p] / a[p][p];
+            x[r] = x[r] - (a[r][p] * x[p]) / a[p][p];
+            for (int c = p; c < 3; ++c) {
+                a[r][c] = a[r][c] - factor * a[p][c];
+                if (!(abs(a[r][c]) >= flush_limit))
+                    a[r][c] = real{0};
+            }
+        }
+    }
+
+    // Subtractions as additions of negated products: the order decides the
+    // sign a NaN component carries.
+    x[2] = x[2] / a[2][2];
+    x[1] = (x[1] + -(x[2] * a[1][2])) / a[1][1];
+    x[0] = ((x[0] + -(x[1] * a[0][1])) + -(x[2] * a[0][2])) / a[0][0];
+    for (int i = 0; i < 3; ++i)
+        shape.x[i] = x[i].v;
+    return shape;
+}
+
+void write_displacement_block(int mode, const double x[3], int disk_count, report& r) {
+    std::string block = displacement_heading(mode);
+    for (int i = 0; i < disk_count; ++i)
+        block += displacement_component(x[i]);
+    block += text::block_end;
+    put_text(r.file, block);
+}
+
+void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
+                       const modal_result& result, report& r) {
+    const double omega[3] = {0, result.omega2_scaled, result.omega3_scaled};
+    for (int mode = 1; mode <= 3; ++mode) {
+        mode_shape shape = compute_mode_shape(matrices, omega[mode - 1]);
+        if (shape.stopped) {
+            put_text(r.console, zero_pivot_message(shape.pivot_row));
+            throw zero_pivot_stop{shape.pivot_row};
+        }
+        write_displacement_block(mode, shape.x, model.disk_count, r);
+    }
+}

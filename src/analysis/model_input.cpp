@@ -1,0 +1,62 @@
+#include "analysis/model.h"
+#include "analysis/number_reader.h"
+#include "analysis/real.h"
+#include "report/texts.h"
+
+void run_analysis(disk_shaft_model& model, report& r) {
+    read_model(model, r);
+    scale_model(model);
+    system_matrices matrices = assemble_matrices(model);
+    solve_natural_frequencies(model, matrices, r);
+}
+
+void read_model(disk_shaft_model& model, report& r) {
+    put_text(r.file, text::boundary_conditions);
+    // The outcome of a read is not inspected: a failed read keeps the value.
+    for (int i = 1; i <= model.disk_count - 1; ++i) {
+        put_text(r.console, inertia_prompt(i));
+        read_number(r.input, model.inertia[i]);
+        put_text(r.file, inertia_echo(i, model.inertia[i]));
+        put_text(r.console, stiffness_prompt(i));
+        read_number(r.input, model.stiffness[i]);
+        put_text(r.file, stiffness_echo(i, model.stiffness[i]));
+        if (model.stiffness[i] > model.max_stiffness)
+            model.max_stiffness = model.stiffness[i];
+        if (model.inertia[i] > model.max_inertia)
+            model.max_inertia = model.inertia[i];
+    }
+    int last = model.disk_count;
+    put_text(r.console, inertia_prompt(last));
+    read_number(r.input, model.inertia[last]);
+    put_text(r.file, last_inertia_echo(last, model.inertia[last]));
+    if (model.inertia[last] > model.max_inertia)
+        model.max_inertia = model.inertia[last];
+}
+
+void scale_model(disk_shaft_model& model) {
+    for (int j = 1; j <= model.disk_count; ++j)
+        model.inertia[j] = (real{model.inertia[j]} / real{model.max_inertia}).v;
+    for (int j = 1; j <= model.disk_count - 1; ++j)
+        model.stiffness[j] = (real{model.stiffness[j]} / real{model.max_stiffness}).v;
+}
+
+system_matrices assemble_matrices(const disk_shaft_model& model) {
+    real k1{model.stiffness[1]};
+    real k2{model.stiffness[2]};
+    system_matrices m;
+    auto& k = m.stiffness_matrix;
+    k[0][0] = k1.v;
+    k[0][1] = (-k1).v;
+    k[0][2] = 0;
+    k[1][0] = (-k1).v;
+    k[1][1] = (k1 + k2).v;
+    k[1][2] = (-k2).v;
+    k[2][0] = 0;
+    k[2][1] = (-k2).v;
+    k[2][2] = k2.v;
+    auto& mass = m.mass_matrix;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            mass[i][j] = i == j ? model.inertia[i + 1] : 0;
+    return m;
+}

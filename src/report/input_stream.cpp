@@ -1,0 +1,31 @@
+#include "report/input_stream.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+int peek_byte(input_stream& in) {
+    while (in.position == in.length) {
+        if (in.ended)
+            return end_of_input;
+        ssize_t got = ::read(in.fd, in.buffer.data(), in.buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            // A read error leaves nothing more to read, the same as an end.
+            in.ended = true;
+            return end_of_input;
+        }
+        in.position = 0;
+        in.length = static_cast<std::size_t>(got);
+    }
+    return static_cast<unsigned char>(in.buffer[in.position]);
+}
+
+void take_byte(input_stream& in) {
+    if (in.position < in.length)
+        ++in.position;
+}
+
+bool is_blank_space(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+// Buffered standard input, shared by the file name and the numeric reads so
+// that whatever one read leaves behind is what the next one sees.
+struct input_stream {
+    int fd = 0;
+    std::size_t position = 0;
+    std::size_t length = 0;
+    bool ended = false;
+    std::array<char, 4096> buffer{};
+};
+
+constexpr int end_of_input = -1;
+
+// The next byte without taking it, or end_of_input; waits for input if needed.
+int peek_byte(input_stream& in);
+void take_byte(input_stream& in);
+bool is_blank_space(int c);

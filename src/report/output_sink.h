@@ -1,0 +1,19 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+// A byte stream to a file descriptor that writes every line break as CR LF.
+// A terminal gets each write at once; anything else gets 4096-byte blocks.
+struct output_sink {
+    int fd = -1;
+    bool immediate = false;
+    std::size_t used = 0;
+    int error = 0; // errno of the first failed write; later writes are dropped
+    std::array<char, 4096> buffer{};
+};
+
+void open_sink(output_sink& sink, int fd, bool immediate);
+void put_text(output_sink& sink, std::string_view text);
+void flush_sink(output_sink& sink);

@@ -1,0 +1,110 @@
+#include "report/texts.h"
+
+#include "report/number_format.h"
+
+#include <cstring>
+
+void put_both(report& r, std::string_view text) {
+    put_text(r.console, text);
+    put_text(r.file, text);
+}
+
+std::string decimal_text(int value) {
+    return std::to_string(value);
+}
+
+namespace {
+
+std::string with_number(std::string_view before, double value, std::string_view after) {
+    std::string s(before);
+    s += format_number(value);
+    s += after;
+    return s;
+}
+
+std::string counted(std::string_view before, int count, std::string_view after) {
+    std::string s(before);
+    s += decimal_text(count);
+    s += after;
+    return s;
+}
+
+std::string counted_number(std::string_view before, int count, double value) {
+    std::string s = counted(before, count, " = ");
+    s += format_number(value);
+    return s;
+}
+
+} // namespace
+
+std::string inertia_prompt(int disk) {
+    return counted("\n\n Enter inertia of disk  ", disk, " \n");
+}
+std::string inertia_echo(int disk, double value) {
+    return counted_number("\n\n Inertia of disk  ", disk, value) + "\n";
+}
+std::string last_inertia_echo(int disk, double value) {
+    return counted_number("\n\n Inertia of disk  ", disk, value) + "\n\n\n";
+}
+std::string stiffness_prompt(int shaft) {
+    return counted("\n\n Enter stiffness of shaft ", shaft, " \n");
+}
+std::string stiffness_echo(int shaft, double value) {
+    return counted_number("\n\n Stiffness of disk  ", shaft, value) + "\n";
+}
+std::string omega1_line(double value) {
+    return with_number("\n omega1 = ", value, " rad/sec\n");
+}
+std::string omega2_line(double value) {
+    return with_number(" omega2 = ", value, " rad/sec\n");
+}
+std::string omega3_line(double value) {
+    return with_number(" omega3 = ", value, " rad/sec\n");
+}
+std::string f1_line(double value) {
+    return with_number("\n f1 = ", value, " Hz\n");
+}
+std::string f2_line(double value) {
+    return with_number(" f2 = ", value, " Hz\n");
+}
+std::string f3_line(double value) {
+    return with_number(" f3 = ", value, " Hz\n\n");
+}
+std::string displacement_heading(int mode) {
+    return counted("\n\n Displacement Vector ", mode, "\n");
+}
+std::string displacement_component(double value) {
+    return with_number("\n ", value, "");
+}
+std::string zero_pivot_message(int row) {
+    return counted(counted("\n diagonal term  ", row, " "), row, " equals zero ");
+}
+std::string output_file_line(std::string_view name) {
+    std::string s = "   ";
+    s += name;
+    s += " \n";
+    return s;
+}
+
+std::string no_filename_message() {
+    return "\n No output filename entered \n";
+}
+std::string filename_too_long_message() {
+    return "\n Output filename too long (at most 4095 characters) \n";
+}
+std::string cannot_create_message(std::string_view name, int error_number) {
+    std::string s = "\n Cannot create output file ";
+    s += name;
+    s += ": ";
+    s += std::strerror(error_number);
+    s += " \n";
+    return s;
+}
+std::string cannot_write_message(std::string_view name, int error_number) {
+    std::string s = "\n Cannot write output file ";
+    s += name;
+    s += ": ";
+    s += std::strerror(error_number);
+    s += " \n";
+    return s;
+}

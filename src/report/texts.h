@@ -1,0 +1,50 @@
+#pragma once
+
+#include "report/report.h"
+
+#include <string>
+#include <string_view>
+
+// The fixed texts of the console dialogue and the report file.
+namespace text {
+inline constexpr std::string_view title = "\n\n\n quelmar  ver 1.0 \n";
+inline constexpr std::string_view credit =
+    "\n By the quelmar developers \n Email:  quelmar@example.org";
+inline constexpr std::string_view console_heading = "\n\n\n Modal Method for Torsional Systems \n";
+inline constexpr std::string_view file_heading = "\n\n\n Modal Method for Torsional Systems \n\n";
+inline constexpr std::string_view filename_prompt = "\n Enter output filename \n";
+inline constexpr std::string_view file_created = "\n";
+inline constexpr std::string_view units = "\n\n Units: \n";
+inline constexpr std::string_view inertia_unit = "\n    inertia   (kg m^2) ";
+inline constexpr std::string_view stiffness_unit = "\n    stiffness (N m/rad) \n\n";
+inline constexpr std::string_view boundary_conditions = "\n BC:  Free-Free \n";
+inline constexpr std::string_view frequency_heading = "\n\n Natural Frequencies \n";
+inline constexpr std::string_view block_end = "\n\n\n";
+inline constexpr std::string_view output_file_heading = "\n\n Output file: \n";
+inline constexpr std::string_view key_prompt = "\n\n Press any key to exit.\n";
+} // namespace text
+
+// "%d" without padding.
+std::string decimal_text(int value);
+
+std::string inertia_prompt(int disk);                  // "\n\n Enter inertia of disk  %d \n"
+std::string inertia_echo(int disk, double value);      // "\n\n Inertia of disk  %d = %12.4g\n"
+std::string last_inertia_echo(int disk, double value); // same, then two more line breaks
+std::string stiffness_prompt(int shaft);               // "\n\n Enter stiffness of shaft %d \n"
+std::string stiffness_echo(int shaft, double value);   // "\n\n Stiffness of disk  %d = %12.4g\n"
+std::string omega1_line(double value);
+std::string omega2_line(double value);
+std::string omega3_line(double value);
+std::string f1_line(double value);
+std::string f2_line(double value);
+std::string f3_line(double value);
+std::string displacement_heading(int mode);          // "\n\n Displacement Vector %d\n"
+std::string displacement_component(double value);    // "\n %12.4g"
+std::string zero_pivot_message(int row);             // "\n diagonal term  %d %d equals zero "
+std::string output_file_line(std::string_view name); // "   %s \n"
+
+// Error messages of the run flow.
+std::string no_filename_message();
+std::string filename_too_long_message();
+std::string cannot_create_message(std::string_view name, int error_number);
+std::string cannot_write_message(std::string_view name, int error_number);
