@@ -22,3 +22,21 @@ test-clang:
 
 clean:
 	rm -rf build
+
+.PHONY: sanitize fuzz fuzz-smoke bench install
+
+sanitize:
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize
+
+fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz-smoke: fuzz
+	bash fuzz/smoke.sh build/fuzz
+
+bench:
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
