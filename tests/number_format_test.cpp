@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -58,6 +62,57 @@ TEST(NumberFormat, MatchesTheReportField) {
         std::string expected(12 - std::string(c.printed).size(), ' ');
         expected += c.printed;
         EXPECT_EQ(format_number(c.value), expected) << "value " << c.value;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The four rounded digits and exponent, from the exact decimal expansion that
+// the C library prints, rounded half up to 17 digits and then to 4.
+std::string reference_rounding(double value) {
+    char exact[1100];
+    std::snprintf(exact, sizeof exact, "%.770e", std::fabs(value));
+    std::string digits;
+    const char* p = exact;
+    for (; *p != 'e'; ++p)
+        if (*p != '.')
+            digits += *p;
+    int exponent = std::atoi(p + 1);
+    auto round_to = [&](std::size_t keep) {
+        bool up = digits[keep] >= '5';
+        digits.resize(keep);
+        for (std::size_t i = keep; up && i-- > 0;) {
+            up = digits[i] == '9';
+            digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
+        }
+        if (up) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        }
+    };
+    round_to(17);
+    round_to(4);
+    return digits + "e" + std::to_string(exponent - 3);
+}
+
+TEST(NumberFormat, RoundsLikeTheExactExpansionOverTheWholeRange) {
+    std::mt19937_64 random(42);
+    std::uniform_int_distribution<int> tie(1000, 9999);
+    std::uniform_int_distribution<int> power(-40, 40);
+    for (int n = 0; n < 40000; ++n) {
+        // Any bit pattern, or a decimal whose fifth digit is a 5: a tie at
+        // four digits that the binary value lands just above or below.
+        double value = n % 2 == 0 ? std::bit_cast<double>(random())
+                                  : (tie(random) * 10 + 5) * std::pow(10.0, power(random));
+        if (!std::isfinite(value) || value == 0)
+            continue;
+        std::string printed = format_number(value);
+        ASSERT_EQ(std::strtod(printed.c_str(), nullptr),
+                  std::copysign(std::strtod(reference_rounding(value).c_str(), nullptr), value))
+            << printed << " for " << reference_rounding(value);
     }
 }
 
