@@ -32,6 +32,11 @@ bool report_file_written(report& r) {
 } // namespace
 
 void open_standard_report(report& r) {
+    // A closed standard descriptor would be handed to the report file, and the
+    // console text would land in it.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", O_RDWR);
     r.input.fd = 0;
     open_sink(r.console, 1, isatty(1) == 1);
     r.error_fd = 2;
