@@ -1,0 +1,106 @@
+#pragma once
+
+// Helpers for tests that run the built tool as a separate process.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tool_run {
+
+// A long limit: only a broken tool comes near it, and then the test fails
+// instead of hanging.
+inline constexpr std::chrono::milliseconds patience{10000};
+
+// A fresh folder under the temporary folder, removed with its contents.
+class temp_folder {
+  public:
+    temp_folder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quelmar-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::filesystem::filesystem_error(
+                "mkdtemp", pattern, std::error_code(errno, std::generic_category()));
+        path_ = pattern;
+    }
+    ~temp_folder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    temp_folder(const temp_folder&) = delete;
+    temp_folder& operator=(const temp_folder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// The whole file as bytes; nullopt when it cannot be opened.
+inline std::optional<std::string> read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void write_file(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A stored expected output; a missing one fails the test.
+inline std::string golden(std::string_view name) {
+    std::filesystem::path path = std::filesystem::path(QUELMAR_GOLDEN_DIR) / name;
+    std::optional<std::string> bytes = read_file(path);
+    if (!bytes) {
+        ADD_FAILURE() << "missing golden file " << path;
+        return {};
+    }
+    return *bytes;
+}
+
+// Waits for the child to end; after `limit` it is killed and nullopt returned.
+inline std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit = patience) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return status;
+        if (done < 0 && errno != EINTR)
+            return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return std::nullopt;
+        }
+        poll(nullptr, 0, 5);
+    }
+}
+
+// Passes when the process ended through exit with `code`, not by a signal.
+inline testing::AssertionResult exited_with(std::optional<int> status, int code) {
+    if (!status)
+        return testing::AssertionFailure() << "the tool did not end and was killed";
+    if (WIFSIGNALED(*status))
+        return testing::AssertionFailure() << "killed by signal " << WTERMSIG(*status);
+    if (!WIFEXITED(*status))
+        return testing::AssertionFailure() << "ended with wait status " << *status;
+    if (WEXITSTATUS(*status) != code)
+        return testing::AssertionFailure() << "exit status " << WEXITSTATUS(*status);
+    return testing::AssertionSuccess();
+}
+
+} // namespace tool_run
