@@ -12,8 +12,8 @@ set -euo pipefail
 export LC_ALL=C # EPOCHREALTIME with a point
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-quelmar=$(realpath "${QUELMAR:-$root/build/quelmar}")
-baseline=$(realpath "${BASELINE:-$root/build/bench/bench/quelmar_baseline}")
+quelmar=$(realpath -m "${QUELMAR:-$root/build/quelmar}")
+baseline=$(realpath -m "${BASELINE:-$root/build/bench/bench/quelmar_baseline}")
 runs=${1:-300}
 
 if ((runs < 200)); then
