@@ -92,19 +92,22 @@ std::string no_filename_message() {
 std::string filename_too_long_message() {
     return "\n Output filename too long (at most 4095 characters) \n";
 }
-std::string cannot_create_message(std::string_view name, int error_number) {
-    std::string s = "\n Cannot create output file ";
+namespace {
+
+std::string file_error(std::string_view what, std::string_view name, int error_number) {
+    std::string s(what);
     s += name;
     s += ": ";
     s += std::strerror(error_number);
     s += " \n";
     return s;
 }
+
+} // namespace
+
+std::string cannot_create_message(std::string_view name, int error_number) {
+    return file_error("\n Cannot create output file ", name, error_number);
+}
 std::string cannot_write_message(std::string_view name, int error_number) {
-    std::string s = "\n Cannot write output file ";
-    s += name;
-    s += ": ";
-    s += std::strerror(error_number);
-    s += " \n";
-    return s;
+    return file_error("\n Cannot write output file ", name, error_number);
 }
