@@ -2,6 +2,7 @@
 // file goes to an anonymous memory file, never to the typed name; the console
 // and error output go to /dev/null. Checks that the report file holds only
 // report text with CR LF line breaks.
+#include "fuzz_support.h"
 #include "main/run_flow.h"
 
 #include <cstddef>
@@ -16,11 +17,6 @@
 
 namespace {
 
-void check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
-
 struct fixture {
     int input = memfd_create("dialogue_input", MFD_CLOEXEC);
     int report_file = memfd_create("dialogue_report", MFD_CLOEXEC);
@@ -32,17 +28,6 @@ const fixture& setup() {
     static const fixture f;
     check(f.input >= 0 && f.report_file >= 0 && f.null >= 0);
     return f;
-}
-
-void load(int fd, const std::uint8_t* data, std::size_t size) {
-    check(ftruncate(fd, 0) == 0);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        check(put > 0);
-        done += static_cast<std::size_t>(put);
-    }
-    check(lseek(fd, 0, SEEK_SET) == 0);
 }
 
 std::string contents(int fd) {

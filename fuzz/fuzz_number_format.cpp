@@ -1,6 +1,7 @@
 // Formats the fuzz bytes as a double and checks the 12-character field against
 // a reference built from glibc's exact decimal expansion, and that the text
 // reads back within half a unit of the fourth significant digit.
+#include "fuzz_support.h"
 #include "report/number_format.h"
 
 #include <bit>
@@ -13,11 +14,6 @@
 #include <string>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
 
 std::string padded(const std::string& text) {
     return std::string(12 - text.size(), ' ') + text;

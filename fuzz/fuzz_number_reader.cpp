@@ -1,6 +1,7 @@
 // Reads numbers from the fuzz bytes until the input is spent or a read is
 // stuck, and checks each read against an independent strtod conversion.
 #include "analysis/number_reader.h"
+#include "fuzz_support.h"
 
 #include <bit>
 #include <cstddef>
@@ -13,26 +14,10 @@
 
 namespace {
 
-void check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
-
 int input_fd() {
     static const int fd = memfd_create("number_reader_input", MFD_CLOEXEC);
     check(fd >= 0);
     return fd;
-}
-
-void load(int fd, const std::uint8_t* data, std::size_t size) {
-    check(ftruncate(fd, 0) == 0);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        check(put > 0);
-        done += static_cast<std::size_t>(put);
-    }
-    check(lseek(fd, 0, SEEK_SET) == 0);
 }
 
 // Bytes taken from the input so far: read from the file minus still buffered.
