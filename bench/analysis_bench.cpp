@@ -18,8 +18,7 @@ constexpr std::array<typed_chain, 5> chains = {{
     {1, 1, 1, 1e-11, 1}, // flushed stiffness: infinite and NaN components
 }};
 
-// The model as the dialogue leaves it: typed values and their maxima, which
-// start at 0 and take only strictly greater values.
+// The model as the dialogue leaves it: typed values and their maxima.
 disk_shaft_model typed_model(const typed_chain& c) {
     disk_shaft_model m;
     m.disk_count = 3;
@@ -28,12 +27,7 @@ disk_shaft_model typed_model(const typed_chain& c) {
     m.inertia[2] = c[2];
     m.stiffness[2] = c[3];
     m.inertia[3] = c[4];
-    for (int i = 1; i <= 2; ++i)
-        if (m.stiffness[i] > m.max_stiffness)
-            m.max_stiffness = m.stiffness[i];
-    for (int i = 1; i <= 3; ++i)
-        if (m.inertia[i] > m.max_inertia)
-            m.max_inertia = m.inertia[i];
+    find_maxima(m);
     return m;
 }
 

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -21,9 +20,7 @@ using values = std::array<double, token_count>;
 
 values read_all_with_read_number() {
     input_stream in;
-    std::memcpy(in.buffer.data(), tokens.data(), tokens.size());
-    in.length = tokens.size();
-    in.ended = true;
+    open_text_input(in, tokens);
     values v{};
     for (double& x : v)
         read_number(in, x);
@@ -45,9 +42,7 @@ values read_all_with_strtod() {
 void bm_read_number(benchmark::State& state) {
     // A filled buffer that has already met the end of input: no system call.
     input_stream in;
-    std::memcpy(in.buffer.data(), tokens.data(), tokens.size());
-    in.length = tokens.size();
-    in.ended = true;
+    open_text_input(in, tokens);
     std::size_t read = 0;
     for (auto _ : state) {
         in.position = 0;

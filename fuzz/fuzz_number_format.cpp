@@ -1,6 +1,7 @@
 // Formats the fuzz bytes as a double and checks the 12-character field against
 // a reference built from glibc's exact decimal expansion, and that the text
 // reads back within half a unit of the fourth significant digit.
+#include "exact_rounding.h"
 #include "fuzz_support.h"
 #include "report/number_format.h"
 
@@ -34,30 +35,7 @@ std::string reference_field(double value) {
     if (value == 0)
         return padded("0");
 
-    // 771 significant digits hold any double exactly, so nothing is rounded.
-    static char exact[1024];
-    std::snprintf(exact, sizeof exact, "%.770e", std::fabs(value));
-    std::string digits;
-    digits += exact[0];
-    digits.append(exact + 2, 17);
-    int exponent = std::atoi(std::strchr(exact, 'e') + 1);
-
-    std::uint64_t d17 = 0;
-    for (int i = 0; i < 17; ++i)
-        d17 = d17 * 10 + static_cast<std::uint64_t>(digits[static_cast<std::size_t>(i)] - '0');
-    if (digits[17] >= '5')
-        ++d17;
-    if (d17 == 100'000'000'000'000'000ULL) {
-        d17 /= 10;
-        ++exponent;
-    }
-    std::uint64_t d4 = d17 / 10'000'000'000'000ULL;
-    if (d17 / 1'000'000'000'000ULL % 10 >= 5)
-        ++d4;
-    if (d4 == 10000) {
-        d4 = 1000;
-        ++exponent;
-    }
+    const auto [d4, exponent] = round_exact_expansion(value);
     const std::string four = std::to_string(d4);
 
     std::string whole;

@@ -73,14 +73,11 @@ struct analysed {
 analysed analyse(const chain& c) {
     analysed a;
     a.model.disk_count = 3;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         a.model.inertia[i + 1] = c.inertia[i];
-        a.model.max_inertia = std::max(a.model.max_inertia, c.inertia[i]);
-    }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2; ++i)
         a.model.stiffness[i + 1] = c.stiffness[i];
-        a.model.max_stiffness = std::max(a.model.max_stiffness, c.stiffness[i]);
-    }
+    find_maxima(a.model);
     scale_model(a.model);
     a.matrices = assemble_matrices(a.model);
     a.result = compute_natural_frequencies(a.model, a.matrices);

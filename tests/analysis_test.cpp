@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -45,9 +44,7 @@ std::string field_after(const std::string& text, const std::string& label) {
 
 // Typed input from memory; console and report file into memory files.
 void open_memory_report(report& r, const std::string& typed) {
-    std::memcpy(r.input.buffer.data(), typed.data(), typed.size());
-    r.input.length = typed.size();
-    r.input.ended = true;
+    open_text_input(r.input, typed);
     open_sink(r.console, memfd_create("console", 0), false);
     open_sink(r.file, memfd_create("report", 0), false);
 }

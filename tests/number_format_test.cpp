@@ -1,3 +1,4 @@
+#include "exact_rounding.h"
 #include "report/number_format.h"
 
 #include <gtest/gtest.h>
@@ -65,37 +66,10 @@ TEST(NumberFormat, MatchesTheReportField) {
     }
 }
 
-} // namespace
-
-namespace {
-
-// The four rounded digits and exponent, from the exact decimal expansion that
-// the C library prints, rounded half up to 17 digits and then to 4.
+// The four rounded digits and exponent as a number the C library reads.
 std::string reference_rounding(double value) {
-    char exact[1100];
-    std::snprintf(exact, sizeof exact, "%.770e", std::fabs(value));
-    std::string digits;
-    const char* p = exact;
-    for (; *p != 'e'; ++p)
-        if (*p != '.')
-            digits += *p;
-    int exponent = std::atoi(p + 1);
-    auto round_to = [&](std::size_t keep) {
-        bool up = digits[keep] >= '5';
-        digits.resize(keep);
-        for (std::size_t i = keep; up && i-- > 0;) {
-            up = digits[i] == '9';
-            digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
-        }
-        if (up) {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++exponent;
-        }
-    };
-    round_to(17);
-    round_to(4);
-    return digits + "e" + std::to_string(exponent - 3);
+    rounded_digits r = round_exact_expansion(value);
+    return std::to_string(r.four) + "e" + std::to_string(r.exponent - 3);
 }
 
 TEST(NumberFormat, RoundsLikeTheExactExpansionOverTheWholeRange) {

@@ -4,7 +4,6 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -26,10 +25,7 @@ std::string remaining(input_stream& in) {
 
 void load(input_stream& in, const std::string& text) {
     ASSERT_LE(text.size(), in.buffer.size());
-    std::memcpy(in.buffer.data(), text.data(), text.size());
-    in.length = text.size();
-    in.position = 0;
-    in.ended = true;
+    open_text_input(in, text);
 }
 
 TEST(NumberReader, ReadsTokensAndLeavesTheRest) {

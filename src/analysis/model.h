@@ -40,6 +40,8 @@ struct zero_pivot_stop {
 void run_analysis(disk_shaft_model& model, report& r);
 
 void read_model(disk_shaft_model& model, report& r);
+// The largest typed inertia and stiffness, from maxima that start at 0.
+void find_maxima(disk_shaft_model& model);
 void scale_model(disk_shaft_model& model);
 system_matrices assemble_matrices(const disk_shaft_model& model);
 

@@ -20,17 +20,23 @@ void read_model(disk_shaft_model& model, report& r) {
         put_text(r.console, stiffness_prompt(i));
         read_number(r.input, model.stiffness[i]);
         put_text(r.file, stiffness_echo(i, model.stiffness[i]));
-        if (model.stiffness[i] > model.max_stiffness)
-            model.max_stiffness = model.stiffness[i];
-        if (model.inertia[i] > model.max_inertia)
-            model.max_inertia = model.inertia[i];
     }
     int last = model.disk_count;
     put_text(r.console, inertia_prompt(last));
     read_number(r.input, model.inertia[last]);
     put_text(r.file, last_inertia_echo(last, model.inertia[last]));
-    if (model.inertia[last] > model.max_inertia)
-        model.max_inertia = model.inertia[last];
+    find_maxima(model);
+}
+
+void find_maxima(disk_shaft_model& model) {
+    // Only strictly greater values replace a maximum, so it stays 0 when no
+    // value of its kind is positive, and a NaN never becomes one.
+    for (int j = 1; j <= model.disk_count; ++j)
+        if (model.inertia[j] > model.max_inertia)
+            model.max_inertia = model.inertia[j];
+    for (int j = 1; j <= model.disk_count - 1; ++j)
+        if (model.stiffness[j] > model.max_stiffness)
+            model.max_stiffness = model.stiffness[j];
 }
 
 void scale_model(disk_shaft_model& model) {

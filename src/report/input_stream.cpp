@@ -1,5 +1,6 @@
 #include "report/input_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -28,4 +29,11 @@ void take_byte(input_stream& in) {
 
 bool is_blank_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void open_text_input(input_stream& in, std::string_view text) {
+    in.length = std::min(text.size(), in.buffer.size());
+    std::copy_n(text.data(), in.length, in.buffer.data());
+    in.position = 0;
+    in.ended = true;
 }

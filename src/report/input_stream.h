@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 // Buffered standard input, shared by the file name and the numeric reads so
 // that whatever one read leaves behind is what the next one sees.
@@ -19,3 +20,6 @@ constexpr int end_of_input = -1;
 int peek_byte(input_stream& in);
 void take_byte(input_stream& in);
 bool is_blank_space(int c);
+
+// An input that holds just `text`, at most one buffer's worth, and then ends.
+void open_text_input(input_stream& in, std::string_view text);
