@@ -1,67 +1,73 @@
+// Accuracy of the analysis on random chains, against the chain's own closed
+// form evaluated in long double with no cancellation.
+
 #include "analysis/model.h"
+#include "report/number_format.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <random>
-#include <utility>
+#include <string>
 
 namespace {
 
-// Eigenvalues of the symmetric 3 x 3 matrix a, by cyclic Jacobi rotations in
-// long double, ascending.
-std::array<long double, 3> jacobi_eigenvalues(long double a[3][3]) {
-    for (int sweep = 0; sweep < 100; ++sweep) {
-        long double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
-        if (off == 0)
-            break;
-        for (int p = 0; p < 2; ++p)
-            for (int q = p + 1; q < 3; ++q) {
-                if (a[p][q] == 0)
-                    continue;
-                long double theta = (a[q][q] - a[p][p]) / (2 * a[p][q]);
-                long double t =
-                    (theta >= 0 ? 1 : -1) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
-                long double c = 1 / std::sqrt(t * t + 1);
-                long double s = t * c;
-                for (int k = 0; k < 3; ++k) { // columns p and q
-                    long double kp = a[k][p];
-                    long double kq = a[k][q];
-                    a[k][p] = c * kp - s * kq;
-                    a[k][q] = s * kp + c * kq;
-                }
-                for (int k = 0; k < 3; ++k) { // rows p and q
-                    long double pk = a[p][k];
-                    long double qk = a[q][k];
-                    a[p][k] = c * pk - s * qk;
-                    a[q][k] = s * pk + c * qk;
-                }
-            }
-    }
-    std::array<long double, 3> e = {a[0][0], a[1][1], a[2][2]};
-    std::sort(e.begin(), e.end());
-    return e;
-}
+using quad = long double;
 
 struct chain {
     double inertia[3];
     double stiffness[2];
 };
 
-// The elastic circular frequencies (rad/s) of the physical chain, computed
-// independently: M^-1/2 K M^-1/2 is symmetric with the same eigenvalues.
-std::pair<long double, long double> reference_omegas(const chain& c) {
-    long double k1 = c.stiffness[0];
-    long double k2 = c.stiffness[1];
-    long double k[3][3] = {{k1, -k1, 0}, {-k1, k1 + k2, -k2}, {0, -k2, k2}};
-    long double a[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            a[i][j] = k[i][j] / std::sqrt((long double)c.inertia[i] * c.inertia[j]);
-    auto e = jacobi_eigenvalues(a);
-    return {std::sqrt(e[1]), std::sqrt(e[2])};
+// Every value positive, log-uniform within `spread` of the smallest of its
+// kind, inertias and stiffnesses each on their own scale.
+chain random_chain(std::mt19937_64& random, double spread) {
+    std::uniform_real_distribution<double> exponent(0, std::log10(spread));
+    std::uniform_real_distribution<double> base(-3, 6);
+    chain c;
+    double ib = std::pow(10.0, base(random));
+    double sb = std::pow(10.0, base(random));
+    for (double& j : c.inertia)
+        j = ib * std::pow(10.0, exponent(random));
+    for (double& k : c.stiffness)
+        k = sb * std::pow(10.0, exponent(random));
+    return c;
+}
+
+// The elastic roots (squared circular frequencies, rad^2/s^2) and the mode
+// shapes of the physical chain. With P and Q the sum and product of the
+// roots, every term of P is positive, the larger root takes the sign that
+// adds, and the smaller one is Q over it.
+struct reference {
+    quad lambda[3];   // 0, then the two elastic roots ascending
+    quad shape[3][3]; // per mode, disk 1 first, normalised to disk 1
+};
+
+reference reference_of(const chain& c) {
+    quad j1 = c.inertia[0], j2 = c.inertia[1], j3 = c.inertia[2];
+    quad k1 = c.stiffness[0], k2 = c.stiffness[1];
+    quad p = k1 / j1 + k1 / j2 + k2 / j2 + k2 / j3;
+    quad q = k1 * k2 * (j1 + j2 + j3) / (j1 * j2 * j3);
+    reference r;
+    r.lambda[2] = (p + std::sqrt(p * p - 4 * q)) / 2;
+    r.lambda[1] = q / r.lambda[2];
+    r.lambda[0] = 0;
+    for (int m = 0; m < 3; ++m) {
+        quad x2 = 1 - r.lambda[m] * j1 / k1;
+        r.shape[m][0] = 1;
+        r.shape[m][1] = x2;
+        r.shape[m][2] = k2 * x2 / (k2 - r.lambda[m] * j3);
+    }
+    return r;
+}
+
+std::ostream& operator<<(std::ostream& out, const chain& c) {
+    char typed[160];
+    std::snprintf(typed, sizeof typed, "%.17g %.17g %.17g %.17g %.17g", c.inertia[0],
+                  c.stiffness[0], c.inertia[1], c.stiffness[1], c.inertia[2]);
+    return out << "typed " << typed;
 }
 
 struct analysed {
@@ -84,80 +90,134 @@ analysed analyse(const chain& c) {
     return a;
 }
 
-// Random chains whose inertias lie within `spread` of each other, and so do
-// the stiffnesses.
-chain random_chain(std::mt19937_64& random, double spread) {
-    std::uniform_real_distribution<double> exponent(0, std::log10(spread));
-    std::uniform_real_distribution<double> base(-3, 6);
-    chain c;
-    double ib = std::pow(10.0, base(random));
-    double sb = std::pow(10.0, base(random));
-    for (double& j : c.inertia)
-        j = ib * std::pow(10.0, exponent(random));
-    for (double& k : c.stiffness)
-        k = sb * std::pow(10.0, exponent(random));
-    return c;
+// The printed text of a reference frequency in Hz.
+std::string printed_hz(quad lambda) {
+    return format_number(static_cast<double>(std::sqrt(lambda) / (2 * std::acos(quad{-1}))));
 }
 
-long double relative(long double got, long double want) {
-    return std::fabs(got - want) / std::fabs(want);
-}
+struct frequency_case {
+    double spread;
+    int chains;
+    int mismatches_allowed;
+};
 
-TEST(Accuracy, FrequenciesAgreeWithAnIndependentEigensolution) {
-    const long double two_pi = 2 * std::acos(-1.0L);
-    const std::pair<double, double> spreads[] = {{100, 1e-12}, {1e4, 1e-9}};
+TEST(Accuracy, PrintedFrequenciesMatchTheReferenceToFourDigits) {
+    // Up to a spread of 1e10 every printed digit is right. At 1e12 the
+    // expansion of the cubic's coefficients itself cancels for stiffness
+    // ratios near 1e-12, and about 1 chain in 6000 prints another digit.
+    const frequency_case cases[] = {
+        {1e2, 20000, 0}, {1e4, 20000, 0},  {1e6, 20000, 0},
+        {1e8, 20000, 0}, {1e10, 20000, 0}, {1e12, 60000, 20},
+    };
     std::mt19937_64 random(20261211);
-    for (auto [spread, tolerance] : spreads) {
-        long double worst = 0;
-        for (int n = 0; n < 3000; ++n) {
-            chain c = random_chain(random, spread);
+    for (const auto& fc : cases) {
+        int mismatches = 0;
+        for (int n = 0; n < fc.chains; ++n) {
+            chain c = random_chain(random, fc.spread);
             analysed a = analyse(c);
-            auto [omega2, omega3] = reference_omegas(c);
-            long double e2 = relative(two_pi * a.result.f2_hz, omega2);
-            long double e3 = relative(two_pi * a.result.f3_hz, omega3);
-            worst = std::max({worst, e2, e3});
-            ASSERT_LE(e2, tolerance) << "spread " << spread << " chain " << n;
-            ASSERT_LE(e3, tolerance) << "spread " << spread << " chain " << n;
+            reference ref = reference_of(c);
+            bool f2_right = format_number(a.result.f2_hz) == printed_hz(ref.lambda[1]);
+            bool f3_right = format_number(a.result.f3_hz) == printed_hz(ref.lambda[2]);
+            if (!f2_right || !f3_right)
+                ++mismatches;
+            if (fc.mismatches_allowed == 0) {
+                ASSERT_TRUE(f2_right && f3_right)
+                    << c << ": printed " << format_number(a.result.f2_hz)
+                    << format_number(a.result.f3_hz) << ", reference " << printed_hz(ref.lambda[1])
+                    << printed_hz(ref.lambda[2]);
+            }
         }
-        char worst_text[32];
-        std::snprintf(worst_text, sizeof worst_text, "%.3Le", worst);
-        RecordProperty("worst_relative_error_spread_" + std::to_string((int)spread), worst_text);
+        EXPECT_LE(mismatches, fc.mismatches_allowed) << "spread " << fc.spread;
+        std::printf("spread %g: %d of %d chains print another f2 or f3\n", fc.spread, mismatches,
+                    fc.chains);
     }
 }
 
-TEST(Accuracy, ModeShapesSolveTheScaledSystem) {
+// Largest component magnitude of a reference shape, disk 1 being 1.
+quad largest_component(const quad (&shape)[3]) {
+    quad largest = 1;
+    for (quad v : shape)
+        largest = std::fabs(v) > largest ? std::fabs(v) : largest;
+    return largest;
+}
+
+struct finite_case {
+    double spread;
+    bool every_shape_finite; // else the rate is only measured
+};
+
+TEST(Accuracy, ModeShapesAreFiniteWhereverDiskOneMoves) {
+    // Where disk 1 barely moves, the last pivot is a cancellation near
+    // rounding level and may be flushed; the shape then comes out infinite.
+    // Within 1e8 of disk 1 that must not happen up to a spread of 1e4.
+    const finite_case cases[] = {{1e2, true}, {1e4, true}, {1e6, false}, {1e12, false}};
     std::mt19937_64 random(11122026);
-    for (int n = 0; n < 6000; ++n) {
-        // Within a factor 1e4 a mode can leave disk 1 almost still; normalised
-        // to it, the shape passes the flush limit and comes out infinite, as
-        // designed. Within a factor 100 every shape must be finite.
-        const bool wide = n % 2 == 1;
-        analysed a = analyse(random_chain(random, wide ? 1e4 : 100));
-        const auto& k = a.matrices.stiffness_matrix;
-        const auto& m = a.matrices.mass_matrix;
-        long double k_norm = 0;
-        for (const auto& row : k)
-            for (double v : row)
-                k_norm += (long double)v * v;
-        k_norm = std::sqrt(k_norm);
-        for (double omega : {0.0, a.result.omega2_scaled, a.result.omega3_scaled}) {
-            mode_shape shape = compute_mode_shape(a.matrices, omega);
-            ASSERT_FALSE(shape.stopped) << "chain " << n;
-            if (wide && !std::isfinite(shape.x[1] + shape.x[2]))
-                continue;
-            EXPECT_NEAR(shape.x[0], 1.0, 1e-12);
-            long double w = (long double)omega * omega;
-            long double x_norm = 0;
-            long double residual = 0;
-            for (int i = 0; i < 3; ++i) {
-                long double r = 0;
-                for (int j = 0; j < 3; ++j)
-                    r += ((long double)k[i][j] - w * m[i][j]) * shape.x[j];
-                residual += r * r;
-                x_norm += (long double)shape.x[i] * shape.x[i];
+    for (const auto& fc : cases) {
+        int within = 0;
+        int not_finite = 0;
+        for (int n = 0; n < 20000; ++n) {
+            chain c = random_chain(random, fc.spread);
+            analysed a = analyse(c);
+            reference ref = reference_of(c);
+            const double omega[3] = {0, a.result.omega2_scaled, a.result.omega3_scaled};
+            for (int m = 0; m < 3; ++m) {
+                if (largest_component(ref.shape[m]) > 1e8)
+                    continue;
+                ++within;
+                mode_shape shape = compute_mode_shape(a.matrices, omega[m]);
+                bool finite = !shape.stopped && std::isfinite(shape.x[0]) &&
+                              std::isfinite(shape.x[1]) && std::isfinite(shape.x[2]);
+                not_finite += finite ? 0 : 1;
+                if (fc.every_shape_finite) {
+                    ASSERT_TRUE(finite) << c << " mode " << m + 1;
+                }
             }
-            ASSERT_LE(std::sqrt(residual), 1e-9 * k_norm * std::sqrt(x_norm))
-                << "chain " << n << " omega " << omega;
+        }
+        std::printf("spread %g: %d of %d shapes within 1e8 of disk 1 not finite\n", fc.spread,
+                    not_finite, within);
+    }
+}
+
+// Each shape solves its own system to rounding: the residual of rows 1 and 2
+// of (K - w M) x, the rows the elimination solves, is small against the size
+// of those rows and of x. Every shape within the envelope counts, whatever
+// the tool printed for it.
+TEST(Accuracy, ModeShapesSolveTheScaledSystem) {
+    std::mt19937_64 random(20261112);
+    for (double spread : {1e2, 1e4}) {
+        for (int n = 0; n < 6000; ++n) {
+            chain c = random_chain(random, spread);
+            analysed a = analyse(c);
+            const auto& k = a.matrices.stiffness_matrix;
+            const auto& m = a.matrices.mass_matrix;
+            reference ref = reference_of(c);
+            const double omegas[3] = {0, a.result.omega2_scaled, a.result.omega3_scaled};
+            for (int mode = 0; mode < 3; ++mode) {
+                if (largest_component(ref.shape[mode]) > 1e8)
+                    continue;
+                double omega = omegas[mode];
+                mode_shape shape = compute_mode_shape(a.matrices, omega);
+                ASSERT_FALSE(shape.stopped) << c;
+                EXPECT_NEAR(shape.x[0], 1.0, 1e-12);
+                long double w = (long double)omega * omega;
+                long double a_norm = 0;
+                long double x_norm = 0;
+                long double residual = 0;
+                for (int i = 1; i < 3; ++i) {
+                    long double r = 0;
+                    for (int j = 0; j < 3; ++j) {
+                        long double aij = (long double)k[i][j] - w * m[i][j];
+                        r += aij * shape.x[j];
+                        a_norm += aij * aij;
+                    }
+                    residual += r * r;
+                }
+                for (double x : shape.x)
+                    x_norm += (long double)x * x;
+                ASSERT_TRUE(std::isfinite(x_norm)) << c;
+                ASSERT_LE(std::sqrt(residual), 1e-13 * std::sqrt(a_norm * x_norm))
+                    << c << " omega " << omega;
+            }
         }
     }
 }

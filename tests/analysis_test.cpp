@@ -107,10 +107,24 @@ TEST(Analysis, PrintsFrequenciesAndModeShapesOfEachChain) {
         // A zero root passes; the uncoupled last disk leaves a zero last pivot.
         {"1 1 1 0 1", {"0", "1.414", "0", "0.2251"}, {nan_vector, nan_vector, "1, -1, 0"}},
         {"1 0 1 1 1", {"0", "1.414", "0", "0.2251"}, {nan_vector, nan_vector, nan_vector}},
-        // The stiffness 1e-11 is flushed to zero in the elimination.
+        // A weak shaft is a real coupling, not rounding noise: it survives the
+        // elimination.
         {"1 1 1 1e-11 1",
          {"3.873e-006", "1.414", "6.164e-007", "0.2251"},
-         {nan_vector, nan_vector, "1, -1, 0"}},
+         {"1, 1, 1", "1, 1, -2", "1, -1, 5e-012"}},
+        {"1 1 1 1e-10 1",
+         {"1.225e-005", "1.414", "1.949e-006", "0.2251"},
+         {"1, 1, 1", "1, 1, -2", "1, -1, 5e-011"}},
+        // Disk 1 barely moves in mode 3 (truly 1, -2e11, 2e11): its last pivot
+        // cancels to rounding level and is flushed.
+        {"1 1e-11 1 1 1",
+         {"3.873e-006", "1.414", "6.164e-007", "0.2251"},
+         {"1, 1, 1", "1, -0.5, -0.5", "1.#QO, -1.#IO, 1.#IO"}},
+        // An ordinary chain whose mode 3 leaves disk 1 nearly still: the last
+        // pivot is small but exact.
+        {"66.19 7.591 691.2 354.6 1.834",
+         {"0.3545", "13.92", "0.05641", "2.216"},
+         {"1, 1, 1", "1, -0.09551, -0.09557", "1, -1689, 6.367e+005"}},
         {"1 1 1 2e-10 1",
          {"1.732e-005", "1.414", "2.757e-006", "0.2251"},
          {"1, 1, 1", "1, 1, -2", "1, -1, 1e-010"}},

@@ -2,7 +2,23 @@
 #include "analysis/real.h"
 #include "report/texts.h"
 
+#include <cmath>
 #include <utility>
+
+namespace {
+
+// before - term, or exactly 0 where the two cancel to rounding noise: below
+// limit times the larger of them. Relative, so a small but real value (the
+// last pivot of a mode in which disk 1 barely moves, a weak shaft) is kept.
+real eliminated(real before, real term, real limit) {
+    real after = before - term;
+    if (std::isnan(before.v) || std::isnan(term.v))
+        return real{0};
+    real larger = abs(before) >= abs(term) ? abs(before) : abs(term);
+    return abs(after) >= limit * larger ? after : real{0};
+}
+
+} // namespace
 
 mode_shape compute_mode_shape(const system_matrices& matrices, double omega) {
     const auto& k = matrices.stiffness_matrix;
@@ -40,11 +56,8 @@ mode_shape compute_mode_shape(const system_matrices& matrices, double omega) {
         for (int r = p + 1; r < 3; ++r) {
             real factor = a[r][p] / a[p][p];
             x[r] = x[r] - (a[r][p] * x[p]) / a[p][p];
-            for (int c = p; c < 3; ++c) {
-                a[r][c] = a[r][c] - factor * a[p][c];
-                if (!(abs(a[r][c]) >= flush_limit))
-                    a[r][c] = real{0};
-            }
+            for (int c = p; c < 3; ++c)
+                a[r][c] = eliminated(a[r][c], factor * a[p][c], flush_limit);
         }
     }
 

@@ -28,8 +28,9 @@ struct modal_result {
 
 // A pivot whose magnitude is not at least this stops the run.
 inline constexpr double pivot_zero_limit = 1e-20;
-// An eliminated entry whose magnitude is not at least this becomes exactly 0.
-inline constexpr double roundoff_flush_limit = 1e-10;
+// An eliminated entry whose magnitude is not at least this times the larger
+// of the two terms it came from is rounding noise and becomes exactly 0.
+inline constexpr double roundoff_flush_limit = 1e-12;
 
 // Thrown by the mode-shape stage after its message when a pivot vanishes; the
 // run flow ends the process on it.

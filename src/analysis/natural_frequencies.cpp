@@ -69,6 +69,10 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
         real s = sqrt(discriminant);
         real r1 = (-big_b - s) * real{0.5};
         real r2 = (s - big_b) * real{0.5};
+        // Far apart roots make -B - s a difference of nearly equal numbers;
+        // r1 r2 = C gives the small one without that cancellation.
+        if (big_b < real{0} && std::isfinite(r2.v) && r2 > real{0})
+            r1 = big_c / r2;
         if (r1 >= real{0} && r2 >= real{0}) {
             real omega2 = sqrt(r1);
             real omega3 = sqrt(r2);

@@ -55,3 +55,6 @@ inline bool operator>=(real a, real b) {
 inline bool operator>(real a, real b) {
     return a.v > b.v;
 }
+inline bool operator<(real a, real b) {
+    return a.v < b.v;
+}
