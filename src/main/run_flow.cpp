@@ -39,6 +39,7 @@ void open_standard_report(report& r) {
             open("/dev/null", O_RDWR);
     r.input.fd = 0;
     open_sink(r.console, 1, isatty(1) == 1);
+    r.input.flush_before_wait = &r.console;
     r.error_fd = 2;
 }
 
