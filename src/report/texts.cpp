@@ -9,6 +9,11 @@ void put_both(report& r, std::string_view text) {
     put_text(r.file, text);
 }
 
+void put_error(report& r, std::string_view text) {
+    flush_sink(r.console);
+    put_text(r.errors, text);
+}
+
 std::string decimal_text(int value) {
     return std::to_string(value);
 }
