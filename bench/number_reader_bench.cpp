@@ -48,7 +48,7 @@ void bm_read_number(benchmark::State& state) {
         in.position = 0;
         read = 0;
         double value = 0;
-        while (read_number(in, value)) {
+        while (read_number(in, value) == read_outcome::read) {
             keep(value);
             ++read;
         }

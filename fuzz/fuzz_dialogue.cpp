@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     r = report{};
     r.input.fd = f.input;
     open_sink(r.console, f.null, false);
-    r.error_fd = f.null;
+    open_sink(r.errors, f.null, true);
     r.create_path = f.report_path.c_str();
 
     run_dialogue(r);

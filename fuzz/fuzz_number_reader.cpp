@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (;;) {
         const std::size_t before = offset;
         double value = std::bit_cast<double>(untouched_bits);
-        const bool ok = read_number(in, value);
+        const read_outcome outcome = read_number(in, value);
+        const bool ok = outcome == read_outcome::read;
         offset = consumed(in);
         check(offset >= before);
         check(offset <= size);
@@ -58,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (start < size && blank(data[start]))
             ++start;
         check(offset >= start);
+        // Ended means only blank space was left.
+        check((outcome == read_outcome::ended) == (start == size));
         const std::string text(reinterpret_cast<const char*>(data) + start, offset - start);
         check(text.size() <= static_cast<std::size_t>(number_text_limit));
         check(text.find_first_not_of("+-.0123456789eE") == std::string::npos);

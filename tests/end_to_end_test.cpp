@@ -91,6 +91,8 @@ struct outcome {
     const char* errors;                    // golden of standard error; nullptr: nothing
     std::vector<std::string> folder_after; // the folder's entries after the run
     const char* report;                    // golden of the first entry; nullptr: not compared
+    // Golden of both streams into one file; nullptr: the console, then the errors.
+    const char* merged = nullptr;
 };
 
 struct tool_case {
@@ -118,8 +120,18 @@ void make_report_folder(const fs::path& folder) {
 }
 
 const outcome typical_run{"typical_run.out", nullptr, {"report.txt"}, "typical_run.report"};
-// All five values stay 0 and mode 1 meets a zero pivot in row 0.
-const outcome zero_pivot{"zero_pivot.out", nullptr, {"report.txt"}, "zero_pivot.report"};
+// All five values stay 0 and mode 1 meets a zero pivot in row 0; the notes
+// say why, each where it happens.
+const outcome not_a_number_run{"zero_pivot.out",
+                               "not_a_number_run.err",
+                               {"report.txt"},
+                               "zero_pivot.report",
+                               "not_a_number_run.merged"};
+const outcome all_zero_run{"zero_pivot.out",
+                           "all_zero_run.err",
+                           {"report.txt"},
+                           "zero_pivot.report",
+                           "all_zero_run.merged"};
 const outcome no_filename{"filename_prompt.out", "no_filename.err", {}, nullptr};
 const outcome filename_too_long{"filename_prompt.out", "filename_too_long.err", {}, nullptr};
 
@@ -130,13 +142,17 @@ const tool_case tool_cases[] = {
     {"OtherBlankSpace", " \t\nreport.txt\r\n2\t1000\v4\f3000\r\n 1", nullptr, typical_run},
     {"ExistingFileIsReplaced", "report.txt " + typical_values, fill_old_report, typical_run},
 
-    {"NonNumericFirstInertia", "report.txt\nx\n", nullptr, zero_pivot},
-    {"AllValuesZero", "report.txt 0 0 0 0 0\n", nullptr, zero_pivot},
+    {"NonNumericFirstInertia", "report.txt\nx\n", nullptr, not_a_number_run},
+    {"AllValuesZero", "report.txt 0 0 0 0 0\n", nullptr, all_zero_run},
     // Only "out" names the file; "put.txt" makes every numeric read fail.
     {"FileNameWithBlank",
      "out put.txt\n" + typical_values,
      nullptr,
-     {"zero_pivot.out", nullptr, {"out"}, "zero_pivot.report"}},
+     {"zero_pivot.out",
+      "not_a_number_run.err",
+      {"out"},
+      "zero_pivot.report",
+      "not_a_number_run.merged"}},
 
     {"NoInput", "", nullptr, no_filename},
     {"OnlyBlankSpace", " \n\t\r\n\n", nullptr, no_filename},
@@ -163,7 +179,11 @@ const tool_case tool_cases[] = {
     {"FullDeviceAtZeroPivot",
      "/dev/full x\n",
      nullptr,
-     {"zero_pivot.out", "cannot_write_full_device.err", {}, nullptr}},
+     {"zero_pivot.out",
+      "full_device_at_zero_pivot.err",
+      {},
+      nullptr,
+      "full_device_at_zero_pivot.merged"}},
 };
 
 class ToolRun : public testing::TestWithParam<tool_case> {};
@@ -185,6 +205,8 @@ TEST_P(ToolRun, ProducesStoredOutput) {
         if (how == streams::separate) {
             EXPECT_EQ(r.out, console);
             EXPECT_EQ(r.err, errors);
+        } else if (expected.merged != nullptr) {
+            EXPECT_EQ(r.out, golden(expected.merged));
         } else {
             // Console output is complete before any error message starts.
             EXPECT_EQ(r.out, console + errors);

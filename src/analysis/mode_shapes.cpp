@@ -86,6 +86,7 @@ void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& mat
         mode_shape shape = compute_mode_shape(matrices, omega[mode - 1]);
         if (shape.stopped) {
             put_text(r.console, zero_pivot_message(shape.pivot_row));
+            put_error(r, mode_unsolved_note(mode));
             throw zero_pivot_stop{shape.pivot_row};
         }
         write_displacement_block(mode, shape.x, model.disk_count, r);

@@ -24,6 +24,7 @@ struct modal_result {
     double omega3_scaled = 0;
     double f2_hz = 0;
     double f3_hz = 0;
+    bool real_roots = false; // both elastic roots real and not negative
 };
 
 // A pivot whose magnitude is not at least this stops the run.

@@ -10,20 +10,41 @@ void run_analysis(disk_shaft_model& model, report& r) {
     solve_natural_frequencies(model, matrices, r);
 }
 
+namespace {
+
+enum class value_kind { inertia, stiffness };
+
+// Reads one value. A failed read keeps the value and says why on the error
+// stream; an ended input is told only once, for this value and all later ones.
+void read_value(report& r, double& value, value_kind kind, int number, bool& end_noted) {
+    read_outcome outcome = read_number(r.input, value);
+    bool inertia = kind == value_kind::inertia;
+    if (outcome == read_outcome::not_a_number) {
+        put_error(r, inertia ? inertia_not_a_number_note(number)
+                             : stiffness_not_a_number_note(number));
+    } else if (outcome == read_outcome::ended && !end_noted) {
+        end_noted = true;
+        put_error(r, inertia ? input_ended_before_inertia_note(number)
+                             : input_ended_before_stiffness_note(number));
+    }
+}
+
+} // namespace
+
 void read_model(disk_shaft_model& model, report& r) {
     put_text(r.file, text::boundary_conditions);
-    // The outcome of a read is not inspected: a failed read keeps the value.
+    bool end_noted = false;
     for (int i = 1; i <= model.disk_count - 1; ++i) {
         put_text(r.console, inertia_prompt(i));
-        read_number(r.input, model.inertia[i]);
+        read_value(r, model.inertia[i], value_kind::inertia, i, end_noted);
         put_text(r.file, inertia_echo(i, model.inertia[i]));
         put_text(r.console, stiffness_prompt(i));
-        read_number(r.input, model.stiffness[i]);
+        read_value(r, model.stiffness[i], value_kind::stiffness, i, end_noted);
         put_text(r.file, stiffness_echo(i, model.stiffness[i]));
     }
     int last = model.disk_count;
     put_text(r.console, inertia_prompt(last));
-    read_number(r.input, model.inertia[last]);
+    read_value(r, model.inertia[last], value_kind::inertia, last, end_noted);
     put_text(r.file, last_inertia_echo(last, model.inertia[last]));
     find_maxima(model);
 }

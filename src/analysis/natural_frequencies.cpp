@@ -78,6 +78,7 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
             real omega3 = sqrt(r2);
             result.omega2_scaled = omega2.v;
             result.omega3_scaled = omega3.v;
+            result.real_roots = true;
             f2 = omega2 / (pi + pi);
             f3 = omega3 / (pi + pi);
         }
@@ -107,5 +108,7 @@ void solve_natural_frequencies(const disk_shaft_model& model, const system_matri
                                report& r) {
     modal_result result = compute_natural_frequencies(model, matrices);
     write_frequency_block(result, r);
+    if (!result.real_roots)
+        put_error(r, text::no_real_frequencies_note);
     solve_mode_shapes(model, matrices, result, r);
 }

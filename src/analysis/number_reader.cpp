@@ -61,12 +61,14 @@ double convert_number_text(std::string_view text) {
     return negative ? -magnitude : magnitude;
 }
 
-bool read_number(input_stream& in, double& value) {
+read_outcome read_number(input_stream& in, double& value) {
     int c = peek_byte(in);
     while (is_blank_space(c)) {
         take_byte(in);
         c = peek_byte(in);
     }
+    if (c == end_of_input)
+        return read_outcome::ended;
 
     char text[number_text_limit];
     int size = 0;
@@ -93,7 +95,7 @@ bool read_number(input_stream& in, double& value) {
             take(c);
     }
     if (!digit_seen)
-        return false;
+        return read_outcome::not_a_number;
     value = convert_number_text(std::string_view(text, static_cast<std::size_t>(size)));
-    return true;
+    return read_outcome::read;
 }

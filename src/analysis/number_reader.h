@@ -7,10 +7,16 @@
 // The longest text one numeric read takes; the rest waits for the next read.
 inline constexpr int number_text_limit = 349;
 
+enum class read_outcome {
+    read,
+    not_a_number, // no digit scanned, though input was left
+    ended,        // nothing but blank space was left
+};
+
 // Reads one number: skips whitespace, scans a sign, digits with at most one
-// point and an exponent after a digit, and converts what it scanned. Returns
-// false and leaves value alone when the scan held no digit or input ended.
-bool read_number(input_stream& in, double& value);
+// point and an exponent after a digit, and converts what it scanned. Leaves
+// value alone unless it gives read_outcome::read.
+read_outcome read_number(input_stream& in, double& value);
 
 // The correctly rounded value of a scanned text (sign, digits, point,
 // exponent; a trailing e or e-sign adds nothing), independent of the locale.

@@ -13,12 +13,6 @@ namespace {
 // The longest file name taken; reading it must stay bounded.
 constexpr std::size_t file_name_limit = 4095;
 
-void put_error(report& r, std::string_view message) {
-    output_sink error;
-    open_sink(error, r.error_fd, true);
-    put_text(error, message);
-}
-
 // Flushes the report file; false after a message when any write to it failed.
 bool report_file_written(report& r) {
     flush_sink(r.file);
@@ -39,7 +33,8 @@ void open_standard_report(report& r) {
             open("/dev/null", O_RDWR);
     r.input.fd = 0;
     open_sink(r.console, 1, isatty(1) == 1);
-    r.error_fd = 2;
+    r.input.flush_before_wait = &r.console;
+    open_sink(r.errors, 2, true);
 }
 
 bool open_report_file(report& r) {

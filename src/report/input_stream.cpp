@@ -1,13 +1,31 @@
 #include "report/input_stream.h"
 
+#include "report/output_sink.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
+
+namespace {
+
+// Flushes the waiting output unless input is ready at once: a whole file fed
+// in keeps its output in full blocks.
+void flush_if_read_waits(input_stream& in) {
+    if (in.flush_before_wait == nullptr || in.flush_before_wait->used == 0)
+        return;
+    pollfd p{in.fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) != 1)
+        flush_sink(*in.flush_before_wait);
+}
+
+} // namespace
 
 int peek_byte(input_stream& in) {
     while (in.position == in.length) {
         if (in.ended)
             return end_of_input;
+        flush_if_read_waits(in);
         ssize_t got = ::read(in.fd, in.buffer.data(), in.buffer.size());
         if (got < 0 && errno == EINTR)
             continue;

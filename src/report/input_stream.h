@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+struct output_sink;
+
 // Buffered standard input, shared by the file name and the numeric reads so
 // that whatever one read leaves behind is what the next one sees.
 struct input_stream {
@@ -11,6 +13,9 @@ struct input_stream {
     std::size_t position = 0;
     std::size_t length = 0;
     bool ended = false;
+    // Flushed before a read that would wait, so what the user is asked for
+    // shows first even when it goes into a pipe.
+    output_sink* flush_before_wait = nullptr;
     std::array<char, 4096> buffer{};
 };
 

@@ -6,12 +6,12 @@
 #include <string>
 
 // Everything a run reads and writes: the console input, the console output,
-// the report file and where error messages go.
+// the report file and the error stream for messages and notes.
 struct report {
     input_stream input;
     output_sink console;
     output_sink file;
-    int error_fd = 2;
+    output_sink errors;    // written at once
     std::string file_name; // as typed
     // When set, the report file is created here instead of at the typed name
     // (lets the fuzzer run the whole dialogue without writing where it likes).
@@ -20,3 +20,7 @@ struct report {
 
 // Text to both destinations: the console first, then the report file.
 void put_both(report& r, std::string_view text);
+
+// A message or note on the error stream, after everything the console holds so
+// far, so that it shows where it happened.
+void put_error(report& r, std::string_view text);

@@ -9,6 +9,11 @@ void put_both(report& r, std::string_view text) {
     put_text(r.file, text);
 }
 
+void put_error(report& r, std::string_view text) {
+    flush_sink(r.console);
+    put_text(r.errors, text);
+}
+
 std::string decimal_text(int value) {
     return std::to_string(value);
 }
@@ -110,4 +115,24 @@ std::string cannot_create_message(std::string_view name, int error_number) {
 }
 std::string cannot_write_message(std::string_view name, int error_number) {
     return file_error("\n Cannot write output file ", name, error_number);
+}
+
+std::string inertia_not_a_number_note(int disk) {
+    return counted("\n Inertia of disk ", disk, " is not a number: taken as 0 \n");
+}
+std::string stiffness_not_a_number_note(int shaft) {
+    return counted("\n Stiffness of shaft ", shaft, " is not a number: taken as 0 \n");
+}
+std::string input_ended_before_inertia_note(int disk) {
+    return counted("\n Input ended before the inertia of disk ", disk,
+                   ": it and the later values are taken as 0 \n");
+}
+std::string input_ended_before_stiffness_note(int shaft) {
+    return counted("\n Input ended before the stiffness of shaft ", shaft,
+                   ": it and the later values are taken as 0 \n");
+}
+std::string mode_unsolved_note(int mode) {
+    return counted(
+        "\n Mode ", mode,
+        " cannot be solved: a pivot is zero or not a number; the report ends before it \n");
 }

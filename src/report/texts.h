@@ -22,6 +22,8 @@ inline constexpr std::string_view frequency_heading = "\n\n Natural Frequencies 
 inline constexpr std::string_view block_end = "\n\n\n";
 inline constexpr std::string_view output_file_heading = "\n\n Output file: \n";
 inline constexpr std::string_view key_prompt = "\n\n Press any key to exit.\n";
+inline constexpr std::string_view no_real_frequencies_note =
+    "\n Modes 2 and 3 have no real natural frequencies for these values \n";
 } // namespace text
 
 // "%d" without padding.
@@ -48,3 +50,10 @@ std::string no_filename_message();
 std::string filename_too_long_message();
 std::string cannot_create_message(std::string_view name, int error_number);
 std::string cannot_write_message(std::string_view name, int error_number);
+
+// Notes on the error stream where results would otherwise turn 0 unexplained.
+std::string inertia_not_a_number_note(int disk);
+std::string stiffness_not_a_number_note(int shaft);
+std::string input_ended_before_inertia_note(int disk);
+std::string input_ended_before_stiffness_note(int shaft);
+std::string mode_unsolved_note(int mode);

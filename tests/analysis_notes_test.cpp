@@ -1,0 +1,62 @@
+// The zero-pivot note names the mode that stopped, counted from 1, while the
+// console message beside it names the 0-based pivot row.
+
+#include "analysis/model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+std::string contents(int fd) {
+    std::string all;
+    lseek(fd, 0, SEEK_SET);
+    char chunk[4096];
+    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;)
+        all.append(chunk, static_cast<std::size_t>(got));
+    close(fd);
+    return all;
+}
+
+TEST(ZeroPivotNote, NamesTheModeThatStopped) {
+    // Disk 3 uncoupled and a mode 2 frequency that leaves row 1 empty: mode 1
+    // solves, mode 2 meets a zero pivot in row 1.
+    system_matrices matrices;
+    const double k[3][3] = {{1, -1, 0}, {-1, 1, 0}, {0, 0, 0}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            matrices.stiffness_matrix[i][j] = k[i][j];
+            matrices.mass_matrix[i][j] = i == j ? 1 : 0;
+        }
+    modal_result result;
+    result.omega2_scaled = 1;
+    result.omega3_scaled = 2;
+    disk_shaft_model model;
+    model.disk_count = 3;
+
+    report r;
+    open_sink(r.console, memfd_create("console", 0), false);
+    open_sink(r.file, memfd_create("report", 0), false);
+    open_sink(r.errors, memfd_create("errors", 0), true);
+    int stop_row = -1;
+    try {
+        solve_mode_shapes(model, matrices, result, r);
+    } catch (const zero_pivot_stop& stop) {
+        stop_row = stop.row;
+    }
+    flush_sink(r.console);
+    flush_sink(r.file);
+
+    EXPECT_EQ(stop_row, 1);
+    EXPECT_EQ(contents(r.console.fd), "\r\n diagonal term  1 1 equals zero ");
+    EXPECT_EQ(contents(r.errors.fd), "\r\n Mode 2 cannot be solved: a pivot is zero or not a "
+                                     "number; the report ends before it \r\n");
+    std::string file = contents(r.file.fd);
+    EXPECT_NE(file.find("Displacement Vector 1"), std::string::npos);
+    EXPECT_EQ(file.find("Displacement Vector 2"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// The notes on standard error that say why results became 0 or stopped: which
+// notes a dialogue gives, and that each comes where it happened.
+
+#include "pipe_run.h"
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using tool_run::error_stream;
+using tool_run::piped_tool;
+using tool_run::temp_folder;
+
+std::string crlf(std::string_view text) {
+    std::string s;
+    for (char c : text) {
+        if (c == '\n')
+            s += '\r';
+        s += c;
+    }
+    return s;
+}
+
+// A note and the console text it must follow at once.
+struct note {
+    std::string text;
+    std::string after;
+};
+
+note inertia_not_a_number(int disk) {
+    std::string d = std::to_string(disk);
+    return {"\n Inertia of disk " + d + " is not a number: taken as 0 \n",
+            "\n\n Enter inertia of disk  " + d + " \n"};
+}
+note stiffness_not_a_number(int shaft) {
+    std::string s = std::to_string(shaft);
+    return {"\n Stiffness of shaft " + s + " is not a number: taken as 0 \n",
+            "\n\n Enter stiffness of shaft " + s + " \n"};
+}
+note ended_before_inertia(int disk) {
+    std::string d = std::to_string(disk);
+    return {"\n Input ended before the inertia of disk " + d +
+                ": it and the later values are taken as 0 \n",
+            "\n\n Enter inertia of disk  " + d + " \n"};
+}
+note ended_before_stiffness(int shaft) {
+    std::string s = std::to_string(shaft);
+    return {"\n Input ended before the stiffness of shaft " + s +
+                ": it and the later values are taken as 0 \n",
+            "\n\n Enter stiffness of shaft " + s + " \n"};
+}
+// Right after the frequency block, which ends with the f3 line.
+const note no_real_frequencies{
+    "\n Modes 2 and 3 have no real natural frequencies for these values \n", " Hz\n\n"};
+note mode_unsolved(int mode) {
+    return {"\n Mode " + std::to_string(mode) +
+                " cannot be solved: a pivot is zero or not a number; the report ends before it \n",
+            " equals zero "};
+}
+
+struct dialogue_case {
+    const char* name;
+    const char* input;
+    std::vector<note> notes;
+};
+
+void PrintTo(const dialogue_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const dialogue_case dialogue_cases[] = {
+    {"TypicalRun", "r.txt 2 1000 4 3000 1\n", {}},
+    {"InputEndsRightAfterTheLastValue", "r.txt 2 1000 4 3000 1", {}},
+    // The comma stays in the input and fails every later read.
+    {"CommaAsDecimalPoint",
+     "r.txt 1,5 1 1 1 1",
+     {stiffness_not_a_number(1), inertia_not_a_number(2), stiffness_not_a_number(2),
+      inertia_not_a_number(3), no_real_frequencies, mode_unsolved(1)}},
+    {"UnitAfterTheSecondValue",
+     "r.txt 2 1000Nm 4 3000 1\n",
+     {inertia_not_a_number(2), stiffness_not_a_number(2), inertia_not_a_number(3),
+      no_real_frequencies}},
+    {"NegativeStiffness", "r.txt 1 -5 1 1 1", {no_real_frequencies}},
+
+    // The end of input is told once, before the first value it takes.
+    {"EndsBeforeInertia1",
+     "r.txt\n",
+     {ended_before_inertia(1), no_real_frequencies, mode_unsolved(1)}},
+    {"EndsBeforeStiffness1",
+     "r.txt 2\n",
+     {ended_before_stiffness(1), no_real_frequencies, mode_unsolved(1)}},
+    {"EndsBeforeInertia2", "r.txt 2 1000", {ended_before_inertia(2), no_real_frequencies}},
+    {"EndsBeforeStiffness2",
+     "r.txt 2 1000 4 \n\n",
+     {ended_before_stiffness(2), no_real_frequencies}},
+    {"EndsBeforeInertia3", "r.txt 2 1000 4 3000\n", {ended_before_inertia(3), no_real_frequencies}},
+
+    // A sign or point alone is not a number; only the read after it meets the end.
+    {"LoneMinusBeforeTheEnd",
+     "r.txt 2 1000 4 -",
+     {stiffness_not_a_number(2), ended_before_inertia(3), no_real_frequencies}},
+    {"LonePointAtTheLastValue",
+     "r.txt 2 1000 4 3000 .\n",
+     {inertia_not_a_number(3), no_real_frequencies}},
+    // Followed by a line break it fails that read alone; the next reads go on.
+    {"LoneMinusOnItsOwnLine", "r.txt 2 -\n1000 4 3000 1\n", {stiffness_not_a_number(1)}},
+};
+
+class NotesOnErrors : public testing::TestWithParam<dialogue_case> {};
+
+TEST_P(NotesOnErrors, ComeWhereTheyHappen) {
+    const dialogue_case& c = GetParam();
+
+    temp_folder folder;
+    piped_tool separate(folder.path(), error_stream::separate);
+    ASSERT_TRUE(separate.started());
+    ASSERT_TRUE(separate.type(c.input));
+    separate.close_input();
+    EXPECT_TRUE(tool_run::exited_with(separate.wait_for_end(), 1));
+
+    std::string errors;
+    for (const note& n : c.notes)
+        errors += crlf(n.text);
+    EXPECT_EQ(separate.err(), errors);
+
+    // The same run with both streams in one pipe: each note follows its
+    // console text, and the console bytes are those of the separate run.
+    temp_folder other_folder;
+    piped_tool merged(other_folder.path(), error_stream::merged);
+    ASSERT_TRUE(merged.started());
+    ASSERT_TRUE(merged.type(c.input));
+    merged.close_input();
+    EXPECT_TRUE(tool_run::exited_with(merged.wait_for_end(), 1));
+
+    std::string expected = separate.out();
+    std::size_t from = 0;
+    for (const note& n : c.notes) {
+        const std::string after = crlf(n.after);
+        std::size_t at = expected.find(after, from);
+        ASSERT_NE(at, std::string::npos) << "no \"" << n.after << "\" for \"" << n.text << "\"";
+        from = at + after.size();
+        expected.insert(from, crlf(n.text));
+        from += crlf(n.text).size();
+    }
+    EXPECT_EQ(merged.out(), expected);
+
+    // Notes never go into the report.
+    std::string report = tool_run::read_file(folder.path() / "r.txt").value_or("");
+    for (const note& n : c.notes)
+        EXPECT_EQ(report.find(crlf(n.text)), std::string::npos) << n.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogues, NotesOnErrors, testing::ValuesIn(dialogue_cases),
+                         [](const testing::TestParamInfo<dialogue_case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
