@@ -2,9 +2,18 @@
 #include "main/run_flow.h"
 #include "report/texts.h"
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
+
+// A pipe without a reader or a file-size limit would otherwise end the tool
+// before it can say which write failed; ignored, the write fails with EPIPE or
+// EFBIG and takes the tool's own error path.
+void ignore_write_signals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 // Ends the process with status 1, the only status the tool has.
 [[noreturn]] void finish(report& r) {
@@ -23,6 +32,7 @@ namespace {
 } // namespace
 
 int main() {
+    ignore_write_signals();
     static report r;
     open_standard_report(r);
     if (run_dialogue(r) == run_end::completed)
