@@ -25,7 +25,7 @@ void ignore_write_signals() {
 [[noreturn]] void wait_key_and_exit(report& r) {
     put_text(r.console, text::key_prompt);
     flush_sink(r.console);
-    wait_for_key();
+    wait_for_key(r.console.fd);
     finish(r);
 }
 
