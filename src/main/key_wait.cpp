@@ -3,9 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstddef>
 #include <fcntl.h>
-#include <iterator>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -164,12 +162,13 @@ void wait_for_key(int console_fd) {
     const sigset_t handled = handled_signals();
     sigset_t old_mask;
     sigprocmask(SIG_BLOCK, &handled, &old_mask);
-    std::array<struct sigaction, std::size(wait_signals)> old_actions{};
-    for (std::size_t i = 0; i < wait_signals.size(); ++i) {
+    // The handlers stay after the wait: with the terminal put back they only
+    // end the process, still with status 1.
+    for (int sig : wait_signals) {
         struct sigaction action {};
-        action.sa_handler = handler_for(wait_signals[i]);
+        action.sa_handler = handler_for(sig);
         action.sa_mask = handled;
-        sigaction(wait_signals[i], &action, &old_actions[i]);
+        sigaction(sig, &action, nullptr);
     }
     // TCSANOW: what was typed ahead is neither thrown away nor counted twice.
     waiting = 1;
@@ -195,8 +194,6 @@ void wait_for_key(int console_fd) {
 
     waiting = 0;
     leave_key_mode();
-    for (std::size_t i = 0; i < wait_signals.size(); ++i)
-        sigaction(wait_signals[i], &old_actions[i], nullptr);
     terminal_fd = -1;
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
     close(fd);
