@@ -11,6 +11,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,38 +34,66 @@ struct run_result {
     std::string err;
 };
 
-// Runs the tool in `folder` with `input` as its standard input, in a new
-// session: without a controlling terminal its final key wait ends at once.
-run_result run_tool(const fs::path& folder, std::string_view input, streams how) {
-    temp_folder io;
-    const std::string in_path = (io.path() / "in").string();
-    const std::string out_path = (io.path() / "out").string();
-    const std::string err_path = (io.path() / "err").string();
-    const std::string cwd = folder.string();
-    tool_run::write_file(in_path, input);
+// The tool's standard input, output and error, opened by the test.
+struct standard_fds {
+    int in;
+    int out;
+    int err;
+};
 
+// Starts the tool in `folder` on `fds`, in a new session: without a
+// controlling terminal its final key wait ends at once. `file_size_limit`
+// caps every file the tool writes.
+pid_t start_tool(const fs::path& folder, standard_fds fds, rlim_t file_size_limit = RLIM_INFINITY) {
+    const std::string cwd = folder.string();
     pid_t pid = fork();
     if (pid == 0) {
         setsid();
-        int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        int err = how == streams::merged
-                      ? out
-                      : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0)
+        const rlimit limit{file_size_limit, file_size_limit};
+        if (chdir(cwd.c_str()) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(127);
-        if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+        if (dup2(fds.in, 0) < 0 || dup2(fds.out, 1) < 0 || dup2(fds.err, 2) < 0)
             _exit(127);
         char* argv[] = {const_cast<char*>(QUELMAR_BINARY), nullptr};
         execv(QUELMAR_BINARY, argv);
         _exit(127);
     }
-    run_result result;
-    if (pid < 0) {
+    if (pid < 0)
         ADD_FAILURE() << "fork failed";
+    return pid;
+}
+
+std::optional<int> wait_for_tool(pid_t pid) {
+    if (pid < 0)
+        return std::nullopt;
+    return tool_run::wait_for_exit(pid);
+}
+
+int open_for_writing(const fs::path& path) {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+}
+
+// Runs the tool in `folder` with `input` as its standard input.
+run_result run_tool(const fs::path& folder, std::string_view input, streams how) {
+    temp_folder io;
+    const fs::path in_path = io.path() / "in";
+    const fs::path out_path = io.path() / "out";
+    const fs::path err_path = io.path() / "err";
+    tool_run::write_file(in_path, input);
+
+    int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int out = open_for_writing(out_path);
+    int err = how == streams::merged ? out : open_for_writing(err_path);
+    run_result result;
+    if (in < 0 || out < 0 || err < 0) {
+        ADD_FAILURE() << "cannot open the tool's standard streams";
         return result;
     }
-    result.status = tool_run::wait_for_exit(pid);
+    result.status = wait_for_tool(start_tool(folder, {in, out, err}));
+    close(in);
+    close(out);
+    if (err != out)
+        close(err);
     result.out = read_file(out_path).value_or("");
     result.err = read_file(err_path).value_or("");
     return result;
@@ -235,34 +265,229 @@ std::string long_relative_name(std::size_t length, std::string* file) {
     return name + *file;
 }
 
-TEST(ToolRunLongName, NameOf4095BytesIsTakenAsTyped) {
-    temp_folder folder;
-    std::string file;
-    const std::string name = long_relative_name(4095, &file);
-    ASSERT_EQ(name.size(), 4095u);
+// A name whose bytes would retitle a terminal; files and pipes get them as typed.
+const std::string retitling_name = "a\x1b]0;t\x07";
 
-    run_result r = run_tool(folder.path(), name + "\n" + typical_values, streams::separate);
+struct typed_name_case {
+    const char* name;
+    std::string typed;
+    std::string file;   // what lands in the folder; empty: nothing
+    const char* errors; // golden of standard error, or nullptr for the literal below
+    std::string error_text;
+};
 
-    EXPECT_TRUE(tool_run::exited_with(r.status, 1));
-    EXPECT_EQ(r.out,
-              replaced(golden("typical_run.out"), "   report.txt \r\n", "   " + name + " \r\n"));
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file(folder.path() / file).value_or("<no report file>"),
-              golden("typical_run.report"));
+void PrintTo(const typed_name_case& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST(ToolRunLongName, OneByteMoreIsRefused) {
-    temp_folder folder;
-    std::string file;
-    const std::string name = long_relative_name(4096, &file);
-    ASSERT_EQ(name.size(), 4096u);
+std::vector<typed_name_case> typed_name_cases() {
+    std::string longest_file, too_long_file;
+    std::string longest = long_relative_name(4095, &longest_file);
+    std::string too_long = long_relative_name(4096, &too_long_file);
+    return {
+        {"LongestNameIsTakenAsTyped", longest, longest_file, nullptr, ""},
+        {"OneByteMoreIsRefused", too_long, "", "filename_too_long.err", ""},
+        {"ControlBytesReachThePipeRaw", retitling_name, retitling_name, nullptr, ""},
+        {"ControlBytesInAnErrorReachThePipeRaw", "missing/" + retitling_name, "", nullptr,
+         "\r\n Cannot create output file missing/" + retitling_name +
+             ": No such file or directory \r\n"},
+        // A character device is no file the tool could overwrite.
+        {"CharacterDeviceIsTaken", "/dev/null", "", nullptr, ""},
+    };
+}
 
-    run_result r = run_tool(folder.path(), name + "\n" + typical_values, streams::separate);
+class TypedName : public testing::TestWithParam<typed_name_case> {};
+
+TEST_P(TypedName, IsShownAndUsedAsTyped) {
+    const typed_name_case& c = GetParam();
+    temp_folder folder;
+
+    run_result r = run_tool(folder.path(), c.typed + "\n" + typical_values, streams::separate);
 
     EXPECT_TRUE(tool_run::exited_with(r.status, 1));
-    EXPECT_EQ(r.out, golden("filename_prompt.out"));
-    EXPECT_EQ(r.err, golden("filename_too_long.err"));
-    EXPECT_TRUE(names_in(folder.path()).empty());
+    const bool refused = c.errors != nullptr || !c.error_text.empty();
+    if (refused) {
+        EXPECT_EQ(r.out, golden("filename_prompt.out"));
+        EXPECT_EQ(r.err, c.errors != nullptr ? golden(c.errors) : c.error_text);
+    } else {
+        EXPECT_EQ(r.out, replaced(golden("typical_run.out"), "   report.txt \r\n",
+                                  "   " + c.typed + " \r\n"));
+        EXPECT_EQ(r.err, "");
+    }
+    if (c.file.empty()) {
+        EXPECT_TRUE(names_in(folder.path()).empty());
+    } else {
+        EXPECT_EQ(read_file(folder.path() / c.file).value_or("<no report file>"),
+                  golden("typical_run.report"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TypedName, testing::ValuesIn(typed_name_cases()),
+                         [](const testing::TestParamInfo<typed_name_case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The report named as a file the tool already has open as a standard stream.
+struct shared_file_case {
+    const char* name;
+    int stream;          // 0, 1 or 2: the standard descriptor that is "stream.txt"
+    const char* typed;   // the report file name typed
+    bool linked = false; // "link.txt" is a hard link to "stream.txt"
+};
+
+void PrintTo(const shared_file_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const shared_file_case shared_file_cases[] = {
+    {"StandardInput", 0, "stream.txt"},
+    {"StandardOutput", 1, "stream.txt"},
+    {"StandardError", 2, "stream.txt"},
+    {"HardLinkToStandardOutput", 1, "link.txt", true},
+    {"HardLinkToStandardInput", 0, "link.txt", true},
+    {"StandardOutputByItsDeviceName", 1, "/dev/stdout"},
+};
+
+class SharedFile : public testing::TestWithParam<shared_file_case> {};
+
+TEST_P(SharedFile, IsRefusedAndLeftIntact) {
+    const shared_file_case& c = GetParam();
+    temp_folder folder;
+    temp_folder io;
+    const fs::path stream = folder.path() / "stream.txt";
+    const std::string input = std::string(c.typed) + " " + typical_values;
+    tool_run::write_file(c.stream == 0 ? stream : io.path() / "in", input);
+    if (c.stream != 0)
+        tool_run::write_file(stream, "");
+    if (c.linked) {
+        ASSERT_EQ(link(stream.c_str(), (folder.path() / "link.txt").c_str()), 0);
+    }
+    const fs::path paths[] = {c.stream == 0 ? stream : io.path() / "in",
+                              c.stream == 1 ? stream : io.path() / "out",
+                              c.stream == 2 ? stream : io.path() / "err"};
+    int in = open(paths[0].c_str(), O_RDONLY | O_CLOEXEC);
+    // Appending, as a shell's >> would: a shared offset must not hide a rewrite.
+    int out = open(paths[1].c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    int err = open(paths[2].c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    ASSERT_TRUE(in >= 0 && out >= 0 && err >= 0);
+
+    std::optional<int> status = wait_for_tool(start_tool(folder.path(), {in, out, err}));
+    for (int fd : {in, out, err})
+        close(fd);
+
+    EXPECT_TRUE(tool_run::exited_with(status, 1));
+    const std::string message = std::string("\r\n Cannot create output file ") + c.typed +
+                                ": it is also standard input or output \r\n";
+    EXPECT_EQ(read_file(paths[0]), input);
+    EXPECT_EQ(read_file(paths[1]), golden("filename_prompt.out"));
+    EXPECT_EQ(read_file(paths[2]), message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SharedFile, testing::ValuesIn(shared_file_cases),
+                         [](const testing::TestParamInfo<shared_file_case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A pipe whose reader has gone, as both ends of a fresh pipe with the reading
+// end closed: writes to it fail with EPIPE.
+struct reader_gone_pipe {
+    int fds[2] = {-1, -1};
+    reader_gone_pipe() {
+        if (pipe2(fds, O_CLOEXEC) == 0)
+            close(fds[0]);
+    }
+    ~reader_gone_pipe() { close(fds[1]); }
+    int write_end() const { return fds[1]; }
+};
+
+TEST(WriteFailure, ConsoleWithoutReaderStillEndsWithStatus1AndItsMessage) {
+    const struct {
+        const char* name;
+        std::string input;
+        const char* errors; // golden; nullptr: nothing
+    } cases[] = {
+        {"typical run", "report.txt " + typical_values, nullptr},
+        {"missing folder", "missing/report.txt " + typical_values,
+         "cannot_create_missing_folder.err"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        temp_folder folder;
+        temp_folder io;
+        tool_run::write_file(io.path() / "in", c.input);
+        reader_gone_pipe console;
+        int in = open((io.path() / "in").c_str(), O_RDONLY | O_CLOEXEC);
+        int err = open_for_writing(io.path() / "err");
+        ASSERT_TRUE(in >= 0 && console.write_end() >= 0 && err >= 0);
+
+        std::optional<int> status =
+            wait_for_tool(start_tool(folder.path(), {in, console.write_end(), err}));
+        close(in);
+        close(err);
+
+        EXPECT_TRUE(tool_run::exited_with(status, 1));
+        EXPECT_EQ(read_file(io.path() / "err"), c.errors != nullptr ? golden(c.errors) : "");
+        if (c.errors == nullptr) {
+            EXPECT_EQ(read_file(folder.path() / "report.txt"), golden("typical_run.report"));
+        }
+    }
+}
+
+TEST(WriteFailure, FileSizeLimitCutsTheReportWithAMessage) {
+    // Room for the console text but not for the whole report.
+    constexpr rlim_t limit = 700;
+    const std::string report = golden("typical_run.report");
+    ASSERT_GT(report.size(), limit);
+    ASSERT_LT(golden("typical_run.out").size(), limit);
+    temp_folder folder;
+    temp_folder io;
+    tool_run::write_file(io.path() / "in", "report.txt " + typical_values);
+    int in = open((io.path() / "in").c_str(), O_RDONLY | O_CLOEXEC);
+    int out = open_for_writing(io.path() / "out");
+    int err = open_for_writing(io.path() / "err");
+    ASSERT_TRUE(in >= 0 && out >= 0 && err >= 0);
+
+    std::optional<int> status = wait_for_tool(start_tool(folder.path(), {in, out, err}, limit));
+    for (int fd : {in, out, err})
+        close(fd);
+
+    EXPECT_TRUE(tool_run::exited_with(status, 1));
+    EXPECT_EQ(read_file(io.path() / "out"), golden("typical_run_without_closing.out"));
+    EXPECT_EQ(read_file(io.path() / "err"),
+              "\r\n Cannot write output file report.txt: File too large \r\n");
+    EXPECT_EQ(read_file(folder.path() / "report.txt"), report.substr(0, limit));
+}
+
+TEST(WriteFailure, ReportToAFifoWhoseReaderHasGone) {
+    temp_folder folder;
+    temp_folder io;
+    ASSERT_EQ(mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    int out = open_for_writing(io.path() / "out");
+    int err = open_for_writing(io.path() / "err");
+    ASSERT_TRUE(out >= 0 && err >= 0);
+
+    pid_t pid = start_tool(folder.path(), {input[0], out, err});
+    close(input[0]);
+    const std::string name = "fifo\n";
+    ASSERT_EQ(write(input[1], name.data(), name.size()), static_cast<ssize_t>(name.size()));
+    // The tool opens the FIFO once it has the name; the reader then leaves
+    // before any report text is written, which happens only at the end.
+    int reader = open((folder.path() / "fifo").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    close(reader);
+    ASSERT_EQ(write(input[1], typical_values.data(), typical_values.size()),
+              static_cast<ssize_t>(typical_values.size()));
+    close(input[1]);
+
+    std::optional<int> status = wait_for_tool(pid);
+    close(out);
+    close(err);
+
+    EXPECT_TRUE(tool_run::exited_with(status, 1));
+    EXPECT_EQ(read_file(io.path() / "out"), golden("typical_run_without_closing.out"));
+    EXPECT_EQ(read_file(io.path() / "err"), "\r\n Cannot write output file fifo: Broken pipe \r\n");
 }
 
 } // namespace

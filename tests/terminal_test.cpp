@@ -5,16 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <poll.h>
 #include <pty.h>
 #include <string>
 #include <string_view>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -24,24 +27,58 @@ namespace {
 using tool_run::patience;
 using tool_run::temp_folder;
 
+// How the tool sits on its terminal.
+enum class job {
+    session_leader, // started on the terminal directly, as a login would
+    foreground,     // in its own process group, given the terminal, as a shell's job
+    background,     // in its own process group, not given the terminal: "tool &"
+};
+
+struct terminal_setup {
+    job place = job::session_leader;
+    const char* input = nullptr; // set: standard input is a file with these bytes
+    bool output_to_file = false; // standard output goes to "out.txt" in the folder
+};
+
 // The tool on a pseudo-terminal. The test keeps the terminal side open too,
-// to look at its settings and at what is left in its input.
+// to look at its settings and at what is left in its input. As a job, the tool
+// runs under a small parent that holds the session, so that its process group
+// is not orphaned and job control stops work as they do under a shell.
 class terminal_run {
   public:
-    terminal_run() {
+    explicit terminal_run(terminal_setup setup = {}) {
         const std::string cwd = folder_.path().string();
+        if (setup.input != nullptr)
+            tool_run::write_file(folder_.path() / "in.txt", setup.input);
+        int pid_pipe[2] = {-1, -1};
+        if (pipe2(pid_pipe, O_CLOEXEC) != 0)
+            return;
         pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
         if (pid_ == 0) {
             if (chdir(cwd.c_str()) != 0)
+                _exit(127);
+            if (setup.place != job::session_leader)
+                become_job(setup.place, pid_pipe[1]);
+            if (setup.input != nullptr && !redirect(0, "in.txt", O_RDONLY))
+                _exit(127);
+            if (setup.output_to_file && !redirect(1, "out.txt", O_WRONLY | O_CREAT | O_TRUNC))
                 _exit(127);
             char* argv[] = {const_cast<char*>(QUELMAR_BINARY), nullptr};
             execv(QUELMAR_BINARY, argv);
             _exit(127);
         }
+        close(pid_pipe[1]);
+        tool_pid_ = pid_;
+        if (pid_ > 0 && setup.place != job::session_leader &&
+            read(pid_pipe[0], &tool_pid_, sizeof tool_pid_) != sizeof tool_pid_)
+            tool_pid_ = -1;
+        close(pid_pipe[0]);
         if (pid_ > 0)
             terminal_ = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     ~terminal_run() {
+        if (tool_pid_ > 0 && tool_pid_ != pid_ && !ended_)
+            kill(tool_pid_, SIGKILL);
         if (pid_ > 0 && !ended_) {
             kill(pid_, SIGKILL);
             tool_run::wait_for_exit(pid_);
@@ -54,8 +91,12 @@ class terminal_run {
     terminal_run(const terminal_run&) = delete;
     terminal_run& operator=(const terminal_run&) = delete;
 
-    bool started() const { return pid_ > 0 && terminal_ >= 0; }
+    bool started() const { return pid_ > 0 && tool_pid_ > 0 && terminal_ >= 0; }
+    // The process that ends when the tool ends, with the tool's status.
     pid_t pid() const { return pid_; }
+    // The tool itself, for signals.
+    pid_t tool_pid() const { return tool_pid_; }
+    const std::filesystem::path& folder() const { return folder_.path(); }
     int terminal() const { return terminal_; }
 
     // Reads the screen until `text` shows after what was already seen.
@@ -95,6 +136,8 @@ class terminal_run {
         return screen_.substr(from, seen_ - marker.size() - from);
     }
 
+    const std::string& screen() const { return screen_; }
+
     bool type(std::string_view keys) {
         return write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
     }
@@ -106,8 +149,45 @@ class terminal_run {
     }
 
   private:
+    // In the child of forkpty: forks the tool into its own process group and
+    // stays as its parent, ending with the tool's status.
+    [[noreturn]] static void wait_for_tool(pid_t tool) {
+        int status = 0;
+        while (waitpid(tool, &status, 0) < 0)
+            if (errno != EINTR)
+                _exit(127);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+
+    static void become_job(job place, int pid_out) {
+        pid_t tool = fork();
+        if (tool < 0)
+            _exit(127);
+        if (tool > 0) {
+            if (write(pid_out, &tool, sizeof tool) != sizeof tool)
+                _exit(127);
+            wait_for_tool(tool);
+        }
+        if (setpgid(0, 0) != 0)
+            _exit(127);
+        if (place == job::foreground) {
+            // As a shell gives a job the terminal; from the background that
+            // would stop the caller without SIGTTOU ignored.
+            signal(SIGTTOU, SIG_IGN);
+            if (tcsetpgrp(0, getpgrp()) != 0)
+                _exit(127);
+            signal(SIGTTOU, SIG_DFL);
+        }
+    }
+
+    static bool redirect(int fd, const char* path, int flags) {
+        int opened = open(path, flags | O_CLOEXEC, 0600);
+        return opened >= 0 && dup2(opened, fd) == fd;
+    }
+
     temp_folder folder_;
     pid_t pid_ = -1;
+    pid_t tool_pid_ = -1;
     int master_ = -1;
     int terminal_ = -1;
     bool ended_ = false;
@@ -241,17 +321,151 @@ INSTANTIATE_TEST_SUITE_P(
                     key_case{"FunctionKeyF1", "\x1bOP"}, key_case{"AccentedLetter", "\xc3\xa9"}),
     [](const testing::TestParamInfo<key_case>& info) { return std::string(info.param.name); });
 
-TEST(KeyWaitSignal, TerminateDuringTheWaitRestoresTheTerminal) {
+struct signal_case {
+    const char* name;
+    int number;
+};
+
+void PrintTo(const signal_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KeyWaitSignal : public testing::TestWithParam<signal_case> {};
+
+// Each of these would end the tool with the terminal still without echo.
+TEST_P(KeyWaitSignal, EndsTheToolAndRestoresTheTerminal) {
     terminal_run run;
     termios before{};
     ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
 
-    ASSERT_EQ(kill(run.pid(), SIGTERM), 0);
+    ASSERT_EQ(kill(run.tool_pid(), GetParam().number), 0);
 
-    EXPECT_TRUE(run.wait_for_end().has_value()) << "the tool did not end";
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
     std::optional<termios> after = settings_of(run.terminal());
     ASSERT_TRUE(after);
     EXPECT_TRUE(same_settings(before, *after));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, KeyWaitSignal,
+    testing::Values(signal_case{"Terminate", SIGTERM}, signal_case{"Hangup", SIGHUP},
+                    signal_case{"Interrupt", SIGINT}, signal_case{"Quit", SIGQUIT},
+                    signal_case{"User1", SIGUSR1}, signal_case{"User2", SIGUSR2},
+                    signal_case{"Alarm", SIGALRM}, signal_case{"VirtualAlarm", SIGVTALRM},
+                    signal_case{"Profiling", SIGPROF}, signal_case{"CpuLimit", SIGXCPU}),
+    [](const testing::TestParamInfo<signal_case>& info) { return std::string(info.param.name); });
+
+// The process state letter from /proc (T: stopped), once it is `state`.
+testing::AssertionResult reaches_state(pid_t pid, char state) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    auto deadline = std::chrono::steady_clock::now() + patience;
+    std::string stat;
+    for (;;) {
+        stat = tool_run::read_file(path).value_or("");
+        std::size_t end_of_name = stat.rfind(')');
+        if (end_of_name != std::string::npos && end_of_name + 2 < stat.size() &&
+            stat[end_of_name + 2] == state)
+            return testing::AssertionSuccess();
+        if (std::chrono::steady_clock::now() >= deadline)
+            return testing::AssertionFailure() << "state never " << state << ": " << stat;
+        poll(nullptr, 0, 5);
+    }
+}
+
+TEST(KeyWaitJobControl, StopGivesTheTerminalBackAndContinueWaitsForTheKey) {
+    terminal_run run({job::foreground});
+    termios before{};
+    ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
+
+    ASSERT_EQ(kill(run.tool_pid(), SIGTSTP), 0);
+    ASSERT_TRUE(reaches_state(run.tool_pid(), 'T'));
+    std::optional<termios> stopped = settings_of(run.terminal());
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(same_settings(before, *stopped)) << "stopped with the key settings";
+
+    ASSERT_EQ(kill(run.tool_pid(), SIGCONT), 0);
+    std::optional<termios> waiting = settings_once_echo_off(run.terminal());
+    ASSERT_TRUE(waiting) << "echo still on after the tool went on";
+    EXPECT_EQ(waiting->c_lflag & ICANON, 0u) << "line mode still on after the tool went on";
+    int status = 0;
+    EXPECT_EQ(waitpid(run.pid(), &status, WNOHANG), 0) << "the tool ended without a key";
+
+    ASSERT_TRUE(run.type("x"));
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
+    std::optional<termios> after = settings_of(run.terminal());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(same_settings(before, *after));
+    EXPECT_EQ(input_left(run.terminal()), std::optional<std::string>(""));
+}
+
+// Without the terminal, or without the console on it, nobody sees the key
+// prompt: the tool ends at once instead of stopping or seeming to hang.
+TEST(KeyWaitWithoutConsole, BackgroundJobEndsAtOnce) {
+    terminal_run run({job::background, "report.txt 2 1000 4 3000 1\n"});
+    ASSERT_TRUE(run.started());
+    std::optional<termios> before = settings_of(run.terminal());
+    ASSERT_TRUE(before);
+
+    ASSERT_TRUE(run.wait_for_text("Press any key to exit."));
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
+    std::optional<termios> after = settings_of(run.terminal());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(same_settings(*before, *after));
+}
+
+TEST(KeyWaitWithoutConsole, OutputToAFileEndsAtOnce) {
+    terminal_run run({job::session_leader, nullptr, true});
+    ASSERT_TRUE(run.started());
+
+    ASSERT_TRUE(run.type("report.txt 2 1000 4 3000 1\r"));
+
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
+    EXPECT_EQ(tool_run::read_file(run.folder() / "out.txt"), tool_run::golden("typical_run.out"));
+}
+
+// A name from an input file that would retitle the terminal (ESC ] 0 ; t BEL),
+// with a DEL and a UTF-8 letter that stay as they are.
+const std::string retitling_name = "a\x1b]0;t\x07\x7f\xc3\xa9";
+const std::string retitling_name_shown = "a^[]0;t^G^?\xc3\xa9";
+
+struct shown_name_case {
+    const char* name;
+    std::string input;
+    std::string shown; // on the screen, without its line breaks
+    bool key_wait;
+};
+
+void PrintTo(const shown_name_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ShownName : public testing::TestWithParam<shown_name_case> {};
+
+TEST_P(ShownName, ControlBytesShowInCaretNotation) {
+    const shown_name_case& c = GetParam();
+    terminal_run run({job::session_leader, c.input.c_str()});
+    ASSERT_TRUE(run.started());
+
+    ASSERT_TRUE(run.wait_for_text(c.shown));
+    if (c.key_wait) {
+        ASSERT_TRUE(run.wait_for_text("Press any key to exit."));
+        ASSERT_TRUE(settings_once_echo_off(run.terminal()));
+        ASSERT_TRUE(run.type("x"));
+    }
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
+    EXPECT_EQ(run.screen().find('\x1b'), std::string::npos) << "a raw escape reached the screen";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShownName,
+    testing::Values(shown_name_case{"OutputFileLine", retitling_name + " 2 1000 4 3000 1\n",
+                                    "   " + retitling_name_shown + " \r", true},
+                    shown_name_case{"CannotCreateMessage", "missing/" + retitling_name + "\n",
+                                    " Cannot create output file missing/" + retitling_name_shown +
+                                        ": No such file or directory ",
+                                    false}),
+    [](const testing::TestParamInfo<shown_name_case>& info) {
+        return std::string(info.param.name);
+    });
 
 } // namespace

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -47,12 +47,28 @@ class temp_folder {
     std::filesystem::path path_;
 };
 
+// Everything left to read on `fd`, from a file, a pipe or a terminal side.
+inline std::string read_all(int fd) {
+    std::string all;
+    char chunk[4096];
+    for (;;) {
+        ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return all;
+        all.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
 // The whole file as bytes; nullopt when it cannot be opened.
 inline std::optional<std::string> read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string all = read_all(fd);
+    close(fd);
+    return all;
 }
 
 inline void write_file(const std::filesystem::path& path, std::string_view bytes) {

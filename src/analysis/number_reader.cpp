@@ -62,11 +62,8 @@ double convert_number_text(std::string_view text) {
 }
 
 read_outcome read_number(input_stream& in, double& value) {
+    skip_blank_space(in);
     int c = peek_byte(in);
-    while (is_blank_space(c)) {
-        take_byte(in);
-        c = peek_byte(in);
-    }
     if (c == end_of_input)
         return read_outcome::ended;
 

@@ -2,9 +2,18 @@
 #include "main/run_flow.h"
 #include "report/texts.h"
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
+
+// A pipe without a reader or a file-size limit would otherwise end the tool
+// before it can say which write failed; ignored, the write fails with EPIPE or
+// EFBIG and takes the tool's own error path.
+void ignore_write_signals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 // Ends the process with status 1, the only status the tool has.
 [[noreturn]] void finish(report& r) {
@@ -16,13 +25,14 @@ namespace {
 [[noreturn]] void wait_key_and_exit(report& r) {
     put_text(r.console, text::key_prompt);
     flush_sink(r.console);
-    wait_for_key();
+    wait_for_key(r.console.fd);
     finish(r);
 }
 
 } // namespace
 
 int main() {
+    ignore_write_signals();
     static report r;
     open_standard_report(r);
     if (run_dialogue(r) == run_end::completed)

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <initializer_list>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -13,14 +15,93 @@ namespace {
 // The longest file name taken; reading it must stay bounded.
 constexpr std::size_t file_name_limit = 4095;
 
-// Flushes the report file; false after a message when any write to it failed.
-bool report_file_written(report& r) {
+// The report file name as shown on `fd`: a terminal gets no raw control bytes.
+std::string shown_name(const report& r, int fd) {
+    return isatty(fd) == 1 ? caret_notation(r.file_name) : r.file_name;
+}
+
+bool same_regular_file(const struct stat& file, int fd) {
+    struct stat other {};
+    return fstat(fd, &other) == 0 && S_ISREG(other.st_mode) && other.st_dev == file.st_dev &&
+           other.st_ino == file.st_ino;
+}
+
+// Flushes and closes the report file; false after a message when any write to
+// it or its close failed (delayed write errors show up only at the close).
+bool report_file_closed(report& r) {
     flush_sink(r.file);
+    if (r.file.fd >= 0) {
+        if (::close(r.file.fd) != 0 && r.file.error == 0)
+            r.file.error = errno;
+        r.file.fd = -1;
+    }
     if (r.file.error == 0)
         return true;
-    flush_sink(r.console);
-    put_error(r, cannot_write_message(r.file_name, r.file.error));
+    put_error(r, cannot_write_message(shown_name(r, r.errors.fd), r.file.error));
     return false;
+}
+
+// Takes the report file name from the input. False after an error message.
+bool read_file_name(report& r) {
+    skip_blank_space(r.input);
+    int c = peek_byte(r.input);
+    if (c == end_of_input) {
+        put_error(r, no_filename_message());
+        return false;
+    }
+    // The character that ends the name stays in the input.
+    r.file_name.clear();
+    while (c != end_of_input && !is_blank_space(c)) {
+        if (r.file_name.size() == file_name_limit) {
+            put_error(r, filename_too_long_message());
+            return false;
+        }
+        r.file_name += static_cast<char>(c);
+        take_byte(r.input);
+        c = peek_byte(r.input);
+    }
+    return true;
+}
+
+// Creates or empties the report file at the name read. A regular file that is
+// also the input, the console or the error stream is refused. False after an
+// error message.
+bool create_report_file(report& r) {
+    const char* path = r.create_path != nullptr ? r.create_path : r.file_name.c_str();
+    int fd = -1;
+    if (r.file_name.find('\0') != std::string::npos) {
+        // The system would cut the name at the zero byte and write elsewhere.
+        errno = EINVAL;
+    } else {
+        // No O_TRUNC: the file may be the tool's own input or console, which
+        // must stay intact.
+        do {
+            fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        int error = errno;
+        put_error(r, cannot_create_message(shown_name(r, r.errors.fd), error));
+        return false;
+    }
+    struct stat file {};
+    if (fstat(fd, &file) == 0 && S_ISREG(file.st_mode)) {
+        for (int standard : {r.input.fd, r.console.fd, r.errors.fd}) {
+            if (same_regular_file(file, standard)) {
+                ::close(fd);
+                put_error(r, cannot_create_message(shown_name(r, r.errors.fd), shared_file_reason));
+                return false;
+            }
+        }
+        if (ftruncate(fd, 0) != 0) {
+            int error = errno;
+            ::close(fd);
+            put_error(r, cannot_create_message(shown_name(r, r.errors.fd), error));
+            return false;
+        }
+    }
+    open_sink(r.file, fd, false);
+    return true;
 }
 
 } // namespace
@@ -39,46 +120,8 @@ void open_standard_report(report& r) {
 
 bool open_report_file(report& r) {
     put_text(r.console, text::filename_prompt);
-    int c = peek_byte(r.input);
-    while (is_blank_space(c)) {
-        take_byte(r.input);
-        c = peek_byte(r.input);
-    }
-    if (c == end_of_input) {
-        flush_sink(r.console);
-        put_error(r, no_filename_message());
+    if (!read_file_name(r) || !create_report_file(r))
         return false;
-    }
-    // The character that ends the name stays in the input.
-    r.file_name.clear();
-    while (c != end_of_input && !is_blank_space(c)) {
-        if (r.file_name.size() == file_name_limit) {
-            flush_sink(r.console);
-            put_error(r, filename_too_long_message());
-            return false;
-        }
-        r.file_name += static_cast<char>(c);
-        take_byte(r.input);
-        c = peek_byte(r.input);
-    }
-
-    const char* path = r.create_path != nullptr ? r.create_path : r.file_name.c_str();
-    int fd = -1;
-    if (r.file_name.find('\0') != std::string::npos) {
-        // The system would cut the name at the zero byte and write elsewhere.
-        errno = EINVAL;
-    } else {
-        do {
-            fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-        } while (fd < 0 && errno == EINTR);
-    }
-    if (fd < 0) {
-        int error = errno;
-        flush_sink(r.console);
-        put_error(r, cannot_create_message(r.file_name, error));
-        return false;
-    }
-    open_sink(r.file, fd, false);
     put_text(r.console, text::file_created);
     return true;
 }
@@ -103,12 +146,12 @@ run_end run_dialogue(report& r) {
     try {
         run_analysis(model, r);
     } catch (const zero_pivot_stop&) {
-        report_file_written(r);
+        report_file_closed(r);
         return run_end::stopped;
     }
-    if (!report_file_written(r))
+    if (!report_file_closed(r))
         return run_end::stopped;
     put_text(r.console, text::output_file_heading);
-    put_text(r.console, output_file_line(r.file_name));
+    put_text(r.console, output_file_line(shown_name(r, r.console.fd)));
     return run_end::completed;
 }

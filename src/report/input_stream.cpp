@@ -49,6 +49,11 @@ bool is_blank_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+void skip_blank_space(input_stream& in) {
+    while (is_blank_space(peek_byte(in)))
+        take_byte(in);
+}
+
 void open_text_input(input_stream& in, std::string_view text) {
     in.length = std::min(text.size(), in.buffer.size());
     std::copy_n(text.data(), in.length, in.buffer.data());

@@ -25,6 +25,8 @@ constexpr int end_of_input = -1;
 int peek_byte(input_stream& in);
 void take_byte(input_stream& in);
 bool is_blank_space(int c);
+// Takes blank space up to the next other byte or the end of input.
+void skip_blank_space(input_stream& in);
 
 // An input that holds just `text`, at most one buffer's worth, and then ends.
 void open_text_input(input_stream& in, std::string_view text);

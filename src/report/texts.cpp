@@ -99,19 +99,41 @@ std::string filename_too_long_message() {
 }
 namespace {
 
-std::string file_error(std::string_view what, std::string_view name, int error_number) {
+std::string file_error(std::string_view what, std::string_view name, std::string_view reason) {
     std::string s(what);
     s += name;
     s += ": ";
-    s += std::strerror(error_number);
+    s += reason;
     s += " \n";
     return s;
 }
 
+std::string file_error(std::string_view what, std::string_view name, int error_number) {
+    return file_error(what, name, std::string_view(std::strerror(error_number)));
+}
+
 } // namespace
+
+std::string caret_notation(std::string_view name) {
+    std::string s;
+    s.reserve(name.size());
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            s += '^';
+            s += static_cast<char>(byte ^ 0x40);
+        } else {
+            s += c;
+        }
+    }
+    return s;
+}
 
 std::string cannot_create_message(std::string_view name, int error_number) {
     return file_error("\n Cannot create output file ", name, error_number);
+}
+std::string cannot_create_message(std::string_view name, std::string_view reason) {
+    return file_error("\n Cannot create output file ", name, reason);
 }
 std::string cannot_write_message(std::string_view name, int error_number) {
     return file_error("\n Cannot write output file ", name, error_number);

@@ -45,10 +45,15 @@ std::string displacement_component(double value);    // "\n %12.4g"
 std::string zero_pivot_message(int row);             // "\n diagonal term  %d %d equals zero "
 std::string output_file_line(std::string_view name); // "   %s \n"
 
+// The name with control bytes in caret notation (ESC as ^[, DEL as ^?), so a
+// typed name cannot drive the terminal it is shown on. Other bytes unchanged.
+std::string caret_notation(std::string_view name);
+
 // Error messages of the run flow.
 std::string no_filename_message();
 std::string filename_too_long_message();
 std::string cannot_create_message(std::string_view name, int error_number);
+std::string cannot_create_message(std::string_view name, std::string_view reason);
 std::string cannot_write_message(std::string_view name, int error_number);
 
 // Notes on the error stream where results would otherwise turn 0 unexplained.
@@ -57,3 +62,5 @@ std::string stiffness_not_a_number_note(int shaft);
 std::string input_ended_before_inertia_note(int disk);
 std::string input_ended_before_stiffness_note(int shaft);
 std::string mode_unsolved_note(int mode);
+// Why a report file that would overwrite the tool's own input or console is refused.
+inline constexpr std::string_view shared_file_reason = "it is also standard input or output";
