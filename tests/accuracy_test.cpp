@@ -3,6 +3,7 @@
 
 #include "analysis/model.h"
 #include "report/number_format.h"
+#include "typed_chain.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,18 @@ namespace {
 
 using quad = long double;
 
-struct chain {
-    double inertia[3];
-    double stiffness[2];
-};
-
 // Every value positive, log-uniform within `spread` of the smallest of its
 // kind, inertias and stiffnesses each on their own scale.
-chain random_chain(std::mt19937_64& random, double spread) {
+typed_chain random_chain(std::mt19937_64& random, double spread) {
     std::uniform_real_distribution<double> exponent(0, std::log10(spread));
     std::uniform_real_distribution<double> base(-3, 6);
-    chain c;
+    typed_chain c;
     double ib = std::pow(10.0, base(random));
     double sb = std::pow(10.0, base(random));
-    for (double& j : c.inertia)
-        j = ib * std::pow(10.0, exponent(random));
-    for (double& k : c.stiffness)
-        k = sb * std::pow(10.0, exponent(random));
+    for (int i : {0, 2, 4})
+        c[i] = ib * std::pow(10.0, exponent(random));
+    for (int i : {1, 3})
+        c[i] = sb * std::pow(10.0, exponent(random));
     return c;
 }
 
@@ -45,9 +41,9 @@ struct reference {
     quad shape[3][3]; // per mode, disk 1 first, normalised to disk 1
 };
 
-reference reference_of(const chain& c) {
-    quad j1 = c.inertia[0], j2 = c.inertia[1], j3 = c.inertia[2];
-    quad k1 = c.stiffness[0], k2 = c.stiffness[1];
+reference reference_of(const typed_chain& c) {
+    quad j1 = c[0], j2 = c[2], j3 = c[4];
+    quad k1 = c[1], k2 = c[3];
     quad p = k1 / j1 + k1 / j2 + k2 / j2 + k2 / j3;
     quad q = k1 * k2 * (j1 + j2 + j3) / (j1 * j2 * j3);
     reference r;
@@ -63,11 +59,12 @@ reference reference_of(const chain& c) {
     return r;
 }
 
-std::ostream& operator<<(std::ostream& out, const chain& c) {
+// The chain as it would be typed, for failure messages.
+std::string typed_text(const typed_chain& c) {
     char typed[160];
-    std::snprintf(typed, sizeof typed, "%.17g %.17g %.17g %.17g %.17g", c.inertia[0],
-                  c.stiffness[0], c.inertia[1], c.stiffness[1], c.inertia[2]);
-    return out << "typed " << typed;
+    std::snprintf(typed, sizeof typed, "typed %.17g %.17g %.17g %.17g %.17g", c[0], c[1], c[2],
+                  c[3], c[4]);
+    return typed;
 }
 
 struct analysed {
@@ -76,14 +73,9 @@ struct analysed {
     modal_result result;
 };
 
-analysed analyse(const chain& c) {
+analysed analyse(const typed_chain& c) {
     analysed a;
-    a.model.disk_count = 3;
-    for (int i = 0; i < 3; ++i)
-        a.model.inertia[i + 1] = c.inertia[i];
-    for (int i = 0; i < 2; ++i)
-        a.model.stiffness[i + 1] = c.stiffness[i];
-    find_maxima(a.model);
+    a.model = typed_model(c);
     scale_model(a.model);
     a.matrices = assemble_matrices(a.model);
     a.result = compute_natural_frequencies(a.model, a.matrices);
@@ -113,24 +105,28 @@ TEST(Accuracy, PrintedFrequenciesMatchTheReferenceToFourDigits) {
     for (const auto& fc : cases) {
         int mismatches = 0;
         for (int n = 0; n < fc.chains; ++n) {
-            chain c = random_chain(random, fc.spread);
+            typed_chain c = random_chain(random, fc.spread);
             analysed a = analyse(c);
             reference ref = reference_of(c);
-            bool f2_right = format_number(a.result.f2_hz) == printed_hz(ref.lambda[1]);
-            bool f3_right = format_number(a.result.f3_hz) == printed_hz(ref.lambda[2]);
+            bool f2_right = format_number(a.result.f2_hz.raw()) == printed_hz(ref.lambda[1]);
+            bool f3_right = format_number(a.result.f3_hz.raw()) == printed_hz(ref.lambda[2]);
             if (!f2_right || !f3_right)
                 ++mismatches;
             if (fc.mismatches_allowed == 0) {
                 ASSERT_TRUE(f2_right && f3_right)
-                    << c << ": printed " << format_number(a.result.f2_hz)
-                    << format_number(a.result.f3_hz) << ", reference " << printed_hz(ref.lambda[1])
-                    << printed_hz(ref.lambda[2]);
+                    << typed_text(c) << ": printed " << format_number(a.result.f2_hz.raw())
+                    << format_number(a.result.f3_hz.raw()) << ", reference "
+                    << printed_hz(ref.lambda[1]) << printed_hz(ref.lambda[2]);
             }
         }
         EXPECT_LE(mismatches, fc.mismatches_allowed) << "spread " << fc.spread;
         std::printf("spread %g: %d of %d chains print another f2 or f3\n", fc.spread, mismatches,
                     fc.chains);
     }
+}
+
+long double wide(real v) {
+    return v.raw();
 }
 
 // Largest component magnitude of a reference shape, disk 1 being 1.
@@ -156,20 +152,20 @@ TEST(Accuracy, ModeShapesAreFiniteWhereverDiskOneMoves) {
         int within = 0;
         int not_finite = 0;
         for (int n = 0; n < 20000; ++n) {
-            chain c = random_chain(random, fc.spread);
+            typed_chain c = random_chain(random, fc.spread);
             analysed a = analyse(c);
             reference ref = reference_of(c);
-            const double omega[3] = {0, a.result.omega2_scaled, a.result.omega3_scaled};
+            const real omega[3] = {real{0}, a.result.omega2_scaled, a.result.omega3_scaled};
             for (int m = 0; m < 3; ++m) {
                 if (largest_component(ref.shape[m]) > 1e8)
                     continue;
                 ++within;
                 mode_shape shape = compute_mode_shape(a.matrices, omega[m]);
-                bool finite = !shape.stopped && std::isfinite(shape.x[0]) &&
-                              std::isfinite(shape.x[1]) && std::isfinite(shape.x[2]);
+                bool finite = !shape.stopped && is_finite(shape.x[0]) && is_finite(shape.x[1]) &&
+                              is_finite(shape.x[2]);
                 not_finite += finite ? 0 : 1;
                 if (fc.every_shape_finite) {
-                    ASSERT_TRUE(finite) << c << " mode " << m + 1;
+                    ASSERT_TRUE(finite) << typed_text(c) << " mode " << m + 1;
                 }
             }
         }
@@ -186,37 +182,37 @@ TEST(Accuracy, ModeShapesSolveTheScaledSystem) {
     std::mt19937_64 random(20261112);
     for (double spread : {1e2, 1e4}) {
         for (int n = 0; n < 6000; ++n) {
-            chain c = random_chain(random, spread);
+            typed_chain c = random_chain(random, spread);
             analysed a = analyse(c);
             const auto& k = a.matrices.stiffness_matrix;
             const auto& m = a.matrices.mass_matrix;
             reference ref = reference_of(c);
-            const double omegas[3] = {0, a.result.omega2_scaled, a.result.omega3_scaled};
+            const real omegas[3] = {real{0}, a.result.omega2_scaled, a.result.omega3_scaled};
             for (int mode = 0; mode < 3; ++mode) {
                 if (largest_component(ref.shape[mode]) > 1e8)
                     continue;
-                double omega = omegas[mode];
+                real omega = omegas[mode];
                 mode_shape shape = compute_mode_shape(a.matrices, omega);
-                ASSERT_FALSE(shape.stopped) << c;
-                EXPECT_NEAR(shape.x[0], 1.0, 1e-12);
-                long double w = (long double)omega * omega;
+                ASSERT_FALSE(shape.stopped) << typed_text(c);
+                EXPECT_NEAR(shape.x[0].raw(), 1.0, 1e-12);
+                long double w = wide(omega) * wide(omega);
                 long double a_norm = 0;
                 long double x_norm = 0;
                 long double residual = 0;
                 for (int i = 1; i < 3; ++i) {
                     long double r = 0;
                     for (int j = 0; j < 3; ++j) {
-                        long double aij = (long double)k[i][j] - w * m[i][j];
-                        r += aij * shape.x[j];
+                        long double aij = wide(k[i][j]) - w * wide(m[i][j]);
+                        r += aij * wide(shape.x[j]);
                         a_norm += aij * aij;
                     }
                     residual += r * r;
                 }
-                for (double x : shape.x)
-                    x_norm += (long double)x * x;
-                ASSERT_TRUE(std::isfinite(x_norm)) << c;
+                for (real x : shape.x)
+                    x_norm += wide(x) * wide(x);
+                ASSERT_TRUE(std::isfinite(x_norm)) << typed_text(c);
                 ASSERT_LE(std::sqrt(residual), 1e-13 * std::sqrt(a_norm * x_norm))
-                    << c << " omega " << omega;
+                    << typed_text(c) << " omega " << omega.raw();
             }
         }
     }

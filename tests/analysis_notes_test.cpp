@@ -2,6 +2,7 @@
 // console message beside it names the 0-based pivot row.
 
 #include "analysis/model.h"
+#include "read_all.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +12,6 @@
 
 namespace {
 
-std::string contents(int fd) {
-    std::string all;
-    lseek(fd, 0, SEEK_SET);
-    char chunk[4096];
-    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;)
-        all.append(chunk, static_cast<std::size_t>(got));
-    close(fd);
-    return all;
-}
-
 TEST(ZeroPivotNote, NamesTheModeThatStopped) {
     // Disk 3 uncoupled and a mode 2 frequency that leaves row 1 empty: mode 1
     // solves, mode 2 meets a zero pivot in row 1.
@@ -28,12 +19,12 @@ TEST(ZeroPivotNote, NamesTheModeThatStopped) {
     const double k[3][3] = {{1, -1, 0}, {-1, 1, 0}, {0, 0, 0}};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            matrices.stiffness_matrix[i][j] = k[i][j];
-            matrices.mass_matrix[i][j] = i == j ? 1 : 0;
+            matrices.stiffness_matrix[i][j] = real{k[i][j]};
+            matrices.mass_matrix[i][j] = real{i == j ? 1.0 : 0.0};
         }
     modal_result result;
-    result.omega2_scaled = 1;
-    result.omega3_scaled = 2;
+    result.omega2_scaled = real{1};
+    result.omega3_scaled = real{2};
     disk_shaft_model model;
     model.disk_count = 3;
 
@@ -51,10 +42,11 @@ TEST(ZeroPivotNote, NamesTheModeThatStopped) {
     flush_sink(r.file);
 
     EXPECT_EQ(stop_row, 1);
-    EXPECT_EQ(contents(r.console.fd), "\r\n diagonal term  1 1 equals zero ");
-    EXPECT_EQ(contents(r.errors.fd), "\r\n Mode 2 cannot be solved: a pivot is zero or not a "
-                                     "number; the report ends before it \r\n");
-    std::string file = contents(r.file.fd);
+    EXPECT_EQ(rewound_contents(r.console.fd), "\r\n diagonal term  1 1 equals zero ");
+    EXPECT_EQ(rewound_contents(r.errors.fd),
+              "\r\n Mode 2 cannot be solved: a pivot is zero or not a "
+              "number; the report ends before it \r\n");
+    std::string file = rewound_contents(r.file.fd);
     EXPECT_NE(file.find("Displacement Vector 1"), std::string::npos);
     EXPECT_EQ(file.find("Displacement Vector 2"), std::string::npos);
 }

@@ -2,6 +2,8 @@
 
 // Helpers for tests that run the built tool as a separate process.
 
+#include "read_all.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -46,20 +48,6 @@ class temp_folder {
   private:
     std::filesystem::path path_;
 };
-
-// Everything left to read on `fd`, from a file, a pipe or a terminal side.
-inline std::string read_all(int fd) {
-    std::string all;
-    char chunk[4096];
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return all;
-        all.append(chunk, static_cast<std::size_t>(got));
-    }
-}
 
 // The whole file as bytes; nullopt when it cannot be opened.
 inline std::optional<std::string> read_file(const std::filesystem::path& path) {

@@ -2,7 +2,7 @@
 #include "analysis/real.h"
 #include "report/texts.h"
 
-#include <cmath>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // last pivot of a mode in which disk 1 barely moves, a weak shaft) is kept.
 real eliminated(real before, real term, real limit) {
     real after = before - term;
-    if (std::isnan(before.v) || std::isnan(term.v))
+    if (is_nan(before) || is_nan(term))
         return real{0};
     real larger = abs(before) >= abs(term) ? abs(before) : abs(term);
     return abs(after) >= limit * larger ? after : real{0};
@@ -20,17 +20,17 @@ real eliminated(real before, real term, real limit) {
 
 } // namespace
 
-mode_shape compute_mode_shape(const system_matrices& matrices, double omega) {
+mode_shape compute_mode_shape(const system_matrices& matrices, real omega) {
     const auto& k = matrices.stiffness_matrix;
     const auto& m = matrices.mass_matrix;
-    real w = pow2(real{omega});
+    real w = pow2(omega);
 
     // Row 0 fixes disk 1 at amplitude 1; rows 1 and 2 are those of K - w M,
     // with w M taken on the diagonal only.
     real a[3][3] = {
         {real{1}, real{0}, real{0}},
-        {real{k[1][0]}, real{k[1][1]} - w * real{m[1][1]}, real{k[1][2]}},
-        {real{k[2][0]}, real{k[2][1]}, real{k[2][2]} - w * real{m[2][2]}},
+        {k[1][0], k[1][1] - w * m[1][1], k[1][2]},
+        {k[2][0], k[2][1], k[2][2] - w * m[2][2]},
     };
     real x[3] = {real{1}, real{0}, real{0}};
     const real pivot_limit{pivot_zero_limit};
@@ -66,22 +66,21 @@ mode_shape compute_mode_shape(const system_matrices& matrices, double omega) {
     x[2] = x[2] / a[2][2];
     x[1] = (x[1] + -(x[2] * a[1][2])) / a[1][1];
     x[0] = ((x[0] + -(x[1] * a[0][1])) + -(x[2] * a[0][2])) / a[0][0];
-    for (int i = 0; i < 3; ++i)
-        shape.x[i] = x[i].v;
+    std::copy(x, x + 3, shape.x);
     return shape;
 }
 
-void write_displacement_block(int mode, const double x[3], int disk_count, report& r) {
+void write_displacement_block(int mode, const real x[3], int disk_count, report& r) {
     std::string block = displacement_heading(mode);
     for (int i = 0; i < disk_count; ++i)
-        block += displacement_component(x[i]);
+        block += displacement_component(x[i].raw());
     block += text::block_end;
     put_text(r.file, block);
 }
 
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
                        const modal_result& result, report& r) {
-    const double omega[3] = {0, result.omega2_scaled, result.omega3_scaled};
+    const real omega[3] = {real{0}, result.omega2_scaled, result.omega3_scaled};
     for (int mode = 1; mode <= 3; ++mode) {
         mode_shape shape = compute_mode_shape(matrices, omega[mode - 1]);
         if (shape.stopped) {

@@ -1,29 +1,30 @@
 #pragma once
 
+#include "analysis/real.h"
 #include "report/report.h"
 
 // The disk chain as typed and, after scaling, divided by the largest values.
 // Disks are indexed 1 to 3 and shafts 1 to 2; shaft i joins disks i and i + 1.
 struct disk_shaft_model {
     int disk_count = 0;
-    double inertia[4] = {};
-    double stiffness[3] = {};
-    double max_inertia = 0;
-    double max_stiffness = 0;
+    real inertia[4] = {};
+    real stiffness[3] = {};
+    real max_inertia;
+    real max_stiffness;
 };
 
 // Scaled stiffness and mass matrices, row-major, indexed from 0.
 struct system_matrices {
-    double stiffness_matrix[3][3] = {};
-    double mass_matrix[3][3] = {};
+    real stiffness_matrix[3][3] = {};
+    real mass_matrix[3][3] = {};
 };
 
 // The elastic modes: scaled circular frequencies and physical frequencies in Hz.
 struct modal_result {
-    double omega2_scaled = 0;
-    double omega3_scaled = 0;
-    double f2_hz = 0;
-    double f3_hz = 0;
+    real omega2_scaled;
+    real omega3_scaled;
+    real f2_hz;
+    real f3_hz;
     bool real_roots = false; // both elastic roots real and not negative
 };
 
@@ -39,28 +40,41 @@ struct zero_pivot_stop {
     int row;
 };
 
-void run_analysis(disk_shaft_model& model, report& r);
-
-void read_model(disk_shaft_model& model, report& r);
-// The largest typed inertia and stiffness, from maxima that start at 0.
-void find_maxima(disk_shaft_model& model);
-void scale_model(disk_shaft_model& model);
-system_matrices assemble_matrices(const disk_shaft_model& model);
-
-void solve_natural_frequencies(const disk_shaft_model& model, const system_matrices& matrices,
-                               report& r);
-modal_result compute_natural_frequencies(const disk_shaft_model& model,
-                                         const system_matrices& matrices);
-void write_frequency_block(const modal_result& result, report& r);
-
-// One mode shape solved from its squared scaled circular frequency.
+// One mode shape, disk 1 first, normalised to disk 1.
 struct mode_shape {
     bool stopped = false; // a pivot vanished
     int pivot_row = 0;    // the row where it did
-    double x[3] = {};
+    real x[3] = {};
 };
 
+// Reads, scales and solves the chain, writing every text on the way; may throw
+// zero_pivot_stop.
+void run_analysis(disk_shaft_model& model, report& r);
+
+// Asks for the five values in dialogue order and echoes each into the report.
+void read_model(disk_shaft_model& model, report& r);
+// Sets the largest inertia and stiffness, from maxima that start at 0.
+void find_maxima(disk_shaft_model& model);
+// Divides every value by the largest of its kind.
+void scale_model(disk_shaft_model& model);
+// K and M of the scaled chain.
+system_matrices assemble_matrices(const disk_shaft_model& model);
+
+// Computes and prints the frequencies, then solves the mode shapes.
+void solve_natural_frequencies(const disk_shaft_model& model, const system_matrices& matrices,
+                               report& r);
+// The elastic roots of det(K - lambda M) as frequencies; all 0 without real
+// non-negative roots.
+modal_result compute_natural_frequencies(const disk_shaft_model& model,
+                                         const system_matrices& matrices);
+// The frequency block, to the console and then the report file.
+void write_frequency_block(const modal_result& result, report& r);
+
+// Solves, in order, and writes the three mode shapes; throws zero_pivot_stop
+// after its message when a pivot vanishes.
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
                        const modal_result& result, report& r);
-mode_shape compute_mode_shape(const system_matrices& matrices, double omega);
-void write_displacement_block(int mode, const double x[3], int disk_count, report& r);
+// The mode shape at the scaled circular frequency omega (not its square).
+mode_shape compute_mode_shape(const system_matrices& matrices, real omega);
+// One displacement block into the report file.
+void write_displacement_block(int mode, const real x[3], int disk_count, report& r);

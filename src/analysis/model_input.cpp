@@ -16,8 +16,10 @@ enum class value_kind { inertia, stiffness };
 
 // Reads one value. A failed read keeps the value and says why on the error
 // stream; an ended input is told only once, for this value and all later ones.
-void read_value(report& r, double& value, value_kind kind, int number, bool& end_noted) {
-    read_outcome outcome = read_number(r.input, value);
+void read_value(report& r, real& value, value_kind kind, int number, bool& end_noted) {
+    double typed = value.raw();
+    read_outcome outcome = read_number(r.input, typed);
+    value = real{typed};
     bool inertia = kind == value_kind::inertia;
     if (outcome == read_outcome::not_a_number) {
         put_error(r, inertia ? inertia_not_a_number_note(number)
@@ -37,15 +39,15 @@ void read_model(disk_shaft_model& model, report& r) {
     for (int i = 1; i <= model.disk_count - 1; ++i) {
         put_text(r.console, inertia_prompt(i));
         read_value(r, model.inertia[i], value_kind::inertia, i, end_noted);
-        put_text(r.file, inertia_echo(i, model.inertia[i]));
+        put_text(r.file, inertia_echo(i, model.inertia[i].raw()));
         put_text(r.console, stiffness_prompt(i));
         read_value(r, model.stiffness[i], value_kind::stiffness, i, end_noted);
-        put_text(r.file, stiffness_echo(i, model.stiffness[i]));
+        put_text(r.file, stiffness_echo(i, model.stiffness[i].raw()));
     }
     int last = model.disk_count;
     put_text(r.console, inertia_prompt(last));
     read_value(r, model.inertia[last], value_kind::inertia, last, end_noted);
-    put_text(r.file, last_inertia_echo(last, model.inertia[last]));
+    put_text(r.file, last_inertia_echo(last, model.inertia[last].raw()));
     find_maxima(model);
 }
 
@@ -62,28 +64,20 @@ void find_maxima(disk_shaft_model& model) {
 
 void scale_model(disk_shaft_model& model) {
     for (int j = 1; j <= model.disk_count; ++j)
-        model.inertia[j] = (real{model.inertia[j]} / real{model.max_inertia}).v;
+        model.inertia[j] = model.inertia[j] / model.max_inertia;
     for (int j = 1; j <= model.disk_count - 1; ++j)
-        model.stiffness[j] = (real{model.stiffness[j]} / real{model.max_stiffness}).v;
+        model.stiffness[j] = model.stiffness[j] / model.max_stiffness;
 }
 
 system_matrices assemble_matrices(const disk_shaft_model& model) {
-    real k1{model.stiffness[1]};
-    real k2{model.stiffness[2]};
-    system_matrices m;
-    auto& k = m.stiffness_matrix;
-    k[0][0] = k1.v;
-    k[0][1] = (-k1).v;
-    k[0][2] = 0;
-    k[1][0] = (-k1).v;
-    k[1][1] = (k1 + k2).v;
-    k[1][2] = (-k2).v;
-    k[2][0] = 0;
-    k[2][1] = (-k2).v;
-    k[2][2] = k2.v;
-    auto& mass = m.mass_matrix;
+    const real k1 = model.stiffness[1];
+    const real k2 = model.stiffness[2];
+    const real zero{0};
+    system_matrices m = {
+        .stiffness_matrix = {{k1, -k1, zero}, {-k1, k1 + k2, -k2}, {zero, -k2, k2}},
+        .mass_matrix = {},
+    };
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            mass[i][j] = i == j ? model.inertia[i + 1] : 0;
+        m.mass_matrix[i][i] = model.inertia[i + 1];
     return m;
 }

@@ -7,14 +7,9 @@
 namespace {
 
 const real pi{std::atan2(0.0, -1.0)};
+const real two_pi = pi + pi;
 
 using matrix = real[3][3];
-
-void load(const double (&source)[3][3], matrix& target) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            target[i][j] = real{source[i][j]};
-}
 
 // The (i, j) cofactor: the signed 2 x 2 minor without row i and column j.
 real cofactor(const matrix& a, int i, int j) {
@@ -45,10 +40,8 @@ real determinant(const matrix& a) {
 
 modal_result compute_natural_frequencies(const disk_shaft_model& model,
                                          const system_matrices& matrices) {
-    matrix k;
-    matrix m;
-    load(matrices.stiffness_matrix, k);
-    load(matrices.mass_matrix, m);
+    const matrix& k = matrices.stiffness_matrix;
+    const matrix& m = matrices.mass_matrix;
 
     // det(K - lambda M) = a lambda^3 + b lambda^2 + c lambda + d, in full:
     // infinite entries make the reduced chain formulas disagree.
@@ -71,35 +64,34 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
         real r2 = (s - big_b) * real{0.5};
         // Far apart roots make -B - s a difference of nearly equal numbers;
         // r1 r2 = C gives the small one without that cancellation.
-        if (big_b < real{0} && std::isfinite(r2.v) && r2 > real{0})
+        if (big_b < real{0} && is_finite(r2) && r2 > real{0})
             r1 = big_c / r2;
         if (r1 >= real{0} && r2 >= real{0}) {
             real omega2 = sqrt(r1);
             real omega3 = sqrt(r2);
-            result.omega2_scaled = omega2.v;
-            result.omega3_scaled = omega3.v;
+            result.omega2_scaled = omega2;
+            result.omega3_scaled = omega3;
             result.real_roots = true;
-            f2 = omega2 / (pi + pi);
-            f3 = omega3 / (pi + pi);
+            f2 = omega2 / two_pi;
+            f3 = omega3 / two_pi;
         }
     }
     // Scaling by the maxima multiplied every eigenvalue by
     // max_inertia / max_stiffness; g undoes that on the frequencies.
-    real g = sqrt(real{model.max_stiffness} / real{model.max_inertia});
-    result.f2_hz = (f2 * g).v;
-    result.f3_hz = (f3 * g).v;
+    real g = sqrt(model.max_stiffness / model.max_inertia);
+    result.f2_hz = f2 * g;
+    result.f3_hz = f3 * g;
     return result;
 }
 
 void write_frequency_block(const modal_result& result, report& r) {
-    real two_pi = pi + pi;
     std::string block(text::frequency_heading);
     block += omega1_line(0);
-    block += omega2_line((two_pi * real{result.f2_hz}).v);
-    block += omega3_line((two_pi * real{result.f3_hz}).v);
+    block += omega2_line((two_pi * result.f2_hz).raw());
+    block += omega3_line((two_pi * result.f3_hz).raw());
     block += f1_line(0);
-    block += f2_line(result.f2_hz);
-    block += f3_line(result.f3_hz);
+    block += f2_line(result.f2_hz.raw());
+    block += f3_line(result.f3_hz.raw());
     put_text(r.console, block);
     put_text(r.file, block);
 }

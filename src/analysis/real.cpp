@@ -7,14 +7,14 @@ constexpr std::uint64_t significand_bits = (std::uint64_t{1} << 52) - 1;
 constexpr std::uint64_t default_nan_bits = 0xfff8000000000000u;
 
 std::uint64_t bits_of(real a) {
-    return std::bit_cast<std::uint64_t>(a.v);
+    return std::bit_cast<std::uint64_t>(a.raw());
 }
 
 } // namespace
 
 real nan_result(real a, real b) {
-    bool nan_a = std::isnan(a.v);
-    bool nan_b = std::isnan(b.v);
+    bool nan_a = std::isnan(a.raw());
+    bool nan_b = std::isnan(b.raw());
     if (nan_a && nan_b) {
         std::uint64_t sa = bits_of(a) & significand_bits;
         std::uint64_t sb = bits_of(b) & significand_bits;

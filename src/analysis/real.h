@@ -9,38 +9,47 @@
 // sign, one NaN operand is passed on, and of two NaNs the one with the larger
 // significand wins (the positive one on a tie). Hardware differs on the last
 // two, and the report spells NaNs by sign, so the analysis computes with this.
-struct real {
-    double v = 0;
+// The records of the analysis hold reals, so a bare double operation on them
+// does not compile; raw() is for the edges only: the number reader and the
+// report's number format.
+class real {
+  public:
+    constexpr real() = default;
+    constexpr explicit real(double value) : value_(value) {}
+    constexpr double raw() const { return value_; }
+
+  private:
+    double value_ = 0;
 };
 
 // The NaN that an operation on a and b gives when its raw result is a NaN.
 real nan_result(real a, real b);
 
-inline real checked(double raw, real a, real b) {
-    return std::isnan(raw) ? nan_result(a, b) : real{raw};
+inline real checked(double result, real a, real b) {
+    return std::isnan(result) ? nan_result(a, b) : real{result};
 }
 
 inline real operator+(real a, real b) {
-    return checked(a.v + b.v, a, b);
+    return checked(a.raw() + b.raw(), a, b);
 }
 inline real operator-(real a, real b) {
-    return checked(a.v - b.v, a, b);
+    return checked(a.raw() - b.raw(), a, b);
 }
 inline real operator*(real a, real b) {
-    return checked(a.v * b.v, a, b);
+    return checked(a.raw() * b.raw(), a, b);
 }
 inline real operator/(real a, real b) {
-    return checked(a.v / b.v, a, b);
+    return checked(a.raw() / b.raw(), a, b);
 }
 inline real operator-(real a) {
     return real{
-        std::bit_cast<double>(std::bit_cast<std::uint64_t>(a.v) ^ (std::uint64_t{1} << 63))};
+        std::bit_cast<double>(std::bit_cast<std::uint64_t>(a.raw()) ^ (std::uint64_t{1} << 63))};
 }
 inline real abs(real a) {
-    return real{std::fabs(a.v)};
+    return real{std::fabs(a.raw())};
 }
 inline real sqrt(real a) {
-    return checked(std::sqrt(a.v), a, a);
+    return checked(std::sqrt(a.raw()), a, a);
 }
 // The power function with exponent 2, as a multiplication: the correctly
 // rounded square whatever the platform's pow does.
@@ -48,13 +57,20 @@ inline real pow2(real a) {
     return a * a;
 }
 
+inline bool is_nan(real a) {
+    return std::isnan(a.raw());
+}
+inline bool is_finite(real a) {
+    return std::isfinite(a.raw());
+}
+
 // Comparisons are false whenever an operand is a NaN.
 inline bool operator>=(real a, real b) {
-    return a.v >= b.v;
+    return a.raw() >= b.raw();
 }
 inline bool operator>(real a, real b) {
-    return a.v > b.v;
+    return a.raw() > b.raw();
 }
 inline bool operator<(real a, real b) {
-    return a.v < b.v;
+    return a.raw() < b.raw();
 }
