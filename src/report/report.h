@@ -17,6 +17,3 @@ struct report {
     // (lets the fuzzer run the whole dialogue without writing where it likes).
     const char* create_path = nullptr;
 };
-
-// Text to both destinations: the console first, then the report file.
-void put_both(report& r, std::string_view text);

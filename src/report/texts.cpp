@@ -4,16 +4,12 @@
 
 #include <cstring>
 
-void put_both(report& r, std::string_view text) {
-    put_text(r.console, text);
-    put_text(r.file, text);
-}
+namespace {
 
+// "%d" without padding.
 std::string decimal_text(int value) {
     return std::to_string(value);
 }
-
-namespace {
 
 std::string with_number(std::string_view before, double value, std::string_view after) {
     std::string s(before);

@@ -24,9 +24,6 @@ inline constexpr std::string_view output_file_heading = "\n\n Output file: \n";
 inline constexpr std::string_view key_prompt = "\n\n Press any key to exit.\n";
 } // namespace text
 
-// "%d" without padding.
-std::string decimal_text(int value);
-
 std::string inertia_prompt(int disk);                  // "\n\n Enter inertia of disk  %d \n"
 std::string inertia_echo(int disk, double value);      // "\n\n Inertia of disk  %d = %12.4g\n"
 std::string last_inertia_echo(int disk, double value); // same, then two more line breaks
