@@ -16,10 +16,13 @@ struct scanned_number {
     bool negative = false;
     int digits_begin = 0; // after the sign
     int convert_end = 0;  // without a dangling e or e-sign
-    // Decimal exponent of the leading nonzero digit, without the exponent
-    // part: digits from it to the point, less one (musl's lrp).
+    // Decimal exponent of the leading nonzero digit before the exponent part
+    // adds to it: one less than the digits from it to the point, or minus
+    // one less the zeros between the point and it.
     int leading_place = -1;
-    int exponent = 0; // saturated, so only its sign and size matter
+    // Saturated near 10^9, far beyond any leading place: only its sign and
+    // size matter.
+    int exponent = 0;
 };
 
 // The correctly rounded value of the scanned text, independent of the locale.
@@ -29,7 +32,7 @@ double convert_number_text(const scanned_number& scan) {
         std::from_chars(scan.text + scan.digits_begin, scan.text + scan.convert_end, magnitude);
     if (result.ec == std::errc::result_out_of_range) {
         // An overflow when the leading digit stands at 10^0 or above, else an
-        // underflow; the saturation keeps far exponents on their own side.
+        // underflow.
         magnitude =
             scan.leading_place + scan.exponent >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
