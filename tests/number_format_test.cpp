@@ -51,6 +51,11 @@ TEST(NumberFormat, MatchesTheReportField) {
         {1000, "1000"},
         {0.5, "0.5"},
         {-1.5e-300, "-1.5e-300"},
+        // A carry out of 9999 into a two- or three-digit exponent.
+        {9.99951e99, "1e+100"},
+        {-9.99951e-101, "-1e-100"},
+        {9.99951e-11, "1e-010"},
+        {9999.51e-9, "1e-005"},
         {std::numeric_limits<double>::infinity(), "1.#IO"},
         {-std::numeric_limits<double>::infinity(), "-1.#IO"},
         {from_bits(0xfff8000000000000u), "-1.#IO"}, // the NaN of 0/0

@@ -50,6 +50,20 @@ TEST(NumberReader, ReadsTokensAndLeavesTheRest) {
         {"1e400 -1e400", {inf, -inf}, ""},
         {"1e-400 -1e-400", {0.0, -0.0}, ""},
         {"1e99999999999999999999 1e-99999999999999999999", {inf, 0.0}, ""},
+        // Out of range: the leading digit's place decides between infinity
+        // and zero, however long the digits or the exponent.
+        {"1e-400 1e400 -1e-400", {0.0, inf, -0.0}, ""},
+        {"0." + std::string(340, '0') + "1", {0.0}, ""},
+        {"-0." + std::string(345, '0') + "1", {-0.0}, ""},
+        {std::string(340, '0') + "1e-400", {0.0}, ""},
+        {std::string(340, '9'), {inf}, ""},
+        {"0.0001e1000000000 1e-1000000000", {inf, 0.0}, ""},
+        {"0.0001e9999999999 1" + std::string(300, '0') + "e-9999999999", {inf, 0.0}, ""},
+        {"0e99999999999 -0e-99999999999", {0.0, -0.0}, ""},
+        // Cut at the limit inside the exponent: what was taken counts.
+        {"1" + std::string(346, '0') + "e-400", {inf, 400}, ""},
+        {"1" + std::string(345, '0') + "e-400", {inf, 0.0}, ""},
+        {"1" + std::string(399, '0'), {inf, 0.0}, ""},
         {"4.9406564584124654e-324", {std::numeric_limits<double>::denorm_min()}, ""},
         {"2.4703282292062328e-324", {std::numeric_limits<double>::denorm_min()}, ""},
         {"9007199254740993", {9007199254740992.0}, ""},

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <limits>
-#include <string>
 
 namespace {
 
@@ -10,56 +9,37 @@ bool is_digit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// Decimal exponent of the leading nonzero digit, saturated; only its sign is
-// used, to tell an overflow from an underflow.
-long long leading_exponent(std::string_view mantissa, long long exponent) {
-    long long point = static_cast<long long>(mantissa.find('.'));
-    if (point < 0)
-        point = static_cast<long long>(mantissa.size());
-    for (long long i = 0; i < static_cast<long long>(mantissa.size()); ++i) {
-        char c = mantissa[static_cast<std::size_t>(i)];
-        if (c >= '1' && c <= '9')
-            return exponent + (i < point ? point - i - 1 : point - i);
+// What one scan took, with what the conversion needs to know about it.
+struct scanned_number {
+    char text[number_text_limit];
+    int size = 0;
+    bool negative = false;
+    int digits_begin = 0; // after the sign
+    int convert_end = 0;  // without a dangling e or e-sign
+    // Decimal exponent of the leading nonzero digit before the exponent part
+    // adds to it: one less than the digits from it to the point, or minus
+    // one less the zeros between the point and it.
+    int leading_place = -1;
+    // Saturated near 10^9, far beyond any leading place: only its sign and
+    // size matter.
+    int exponent = 0;
+};
+
+// The correctly rounded value of the scanned text, independent of the locale.
+double convert_number_text(const scanned_number& scan) {
+    double magnitude = 0;
+    auto result =
+        std::from_chars(scan.text + scan.digits_begin, scan.text + scan.convert_end, magnitude);
+    if (result.ec == std::errc::result_out_of_range) {
+        // An overflow when the leading digit stands at 10^0 or above, else an
+        // underflow.
+        magnitude =
+            scan.leading_place + scan.exponent >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
-    return 0;
+    return scan.negative ? -magnitude : magnitude;
 }
 
 } // namespace
-
-double convert_number_text(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    // A dangling e or E, with or without its sign, adds nothing.
-    std::size_t e = text.find_first_of("eE");
-    if (e != std::string_view::npos &&
-        text.find_first_of("0123456789", e) == std::string_view::npos)
-        text = text.substr(0, e);
-
-    double magnitude = 0;
-    auto result = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (result.ec == std::errc::result_out_of_range) {
-        std::string_view mantissa = text.substr(0, text.find_first_of("eE"));
-        long long exponent = 0;
-        if (mantissa.size() < text.size()) {
-            std::string_view digits = text.substr(mantissa.size() + 1);
-            bool exponent_negative = !digits.empty() && digits.front() == '-';
-            if (!digits.empty() && (digits.front() == '-' || digits.front() == '+'))
-                digits.remove_prefix(1);
-            for (char c : digits)
-                if (exponent < 1000000000)
-                    exponent = exponent * 10 + (c - '0');
-            if (exponent_negative)
-                exponent = -exponent;
-        }
-        magnitude = leading_exponent(mantissa, exponent) >= 0
-                        ? std::numeric_limits<double>::infinity()
-                        : 0.0;
-    }
-    return negative ? -magnitude : magnitude;
-}
 
 read_outcome read_number(input_stream& in, double& value) {
     skip_blank_space(in);
@@ -67,32 +47,55 @@ read_outcome read_number(input_stream& in, double& value) {
     if (c == end_of_input)
         return read_outcome::ended;
 
-    char text[number_text_limit];
-    int size = 0;
+    scanned_number scan;
     bool digit_seen = false;
     bool point_seen = false;
+    bool nonzero_seen = false;
     // Scan forward without ever backing up, at most the limit.
     auto take = [&](int ch) {
-        text[size++] = static_cast<char>(ch);
+        scan.text[scan.size++] = static_cast<char>(ch);
         take_byte(in);
-        c = size < number_text_limit ? peek_byte(in) : end_of_input;
+        c = scan.size < number_text_limit ? peek_byte(in) : end_of_input;
     };
-    if (c == '+' || c == '-')
-        take(c);
-    while (size < number_text_limit && (is_digit(c) || (c == '.' && !point_seen))) {
-        digit_seen = digit_seen || is_digit(c);
-        point_seen = point_seen || c == '.';
+    if (c == '+' || c == '-') {
+        scan.negative = c == '-';
         take(c);
     }
-    if (digit_seen && size < number_text_limit && (c == 'e' || c == 'E')) {
+    scan.digits_begin = scan.size;
+    while (scan.size < number_text_limit && (is_digit(c) || (c == '.' && !point_seen))) {
+        if (c == '.') {
+            point_seen = true;
+        } else {
+            digit_seen = true;
+            nonzero_seen = nonzero_seen || c != '0';
+            // Digits from the leading nonzero one to the point count up; zeros
+            // between the point and it count down.
+            if (nonzero_seen && !point_seen)
+                ++scan.leading_place;
+            else if (!nonzero_seen && point_seen)
+                --scan.leading_place;
+        }
         take(c);
-        if (size < number_text_limit && (c == '+' || c == '-'))
+    }
+    scan.convert_end = scan.size;
+    if (digit_seen && scan.size < number_text_limit && (c == 'e' || c == 'E')) {
+        take(c);
+        bool exponent_negative = false;
+        if (scan.size < number_text_limit && (c == '+' || c == '-')) {
+            exponent_negative = c == '-';
             take(c);
-        while (size < number_text_limit && is_digit(c))
+        }
+        while (scan.size < number_text_limit && is_digit(c)) {
+            if (scan.exponent < 100'000'000)
+                scan.exponent = scan.exponent * 10 + (c - '0');
             take(c);
+            scan.convert_end = scan.size;
+        }
+        if (exponent_negative)
+            scan.exponent = -scan.exponent;
     }
     if (!digit_seen)
         return read_outcome::not_a_number;
-    value = convert_number_text(std::string_view(text, static_cast<std::size_t>(size)));
+    value = convert_number_text(scan);
     return read_outcome::read;
 }

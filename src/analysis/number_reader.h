@@ -2,8 +2,6 @@
 
 #include "report/input_stream.h"
 
-#include <string_view>
-
 // The longest text one numeric read takes; the rest waits for the next read.
 inline constexpr int number_text_limit = 349;
 
@@ -14,10 +12,7 @@ enum class read_outcome {
 };
 
 // Reads one number: skips whitespace, scans a sign, digits with at most one
-// point and an exponent after a digit, and converts what it scanned. Leaves
-// value alone unless it gives read_outcome::read.
+// point and an exponent after a digit, and converts what it scanned to the
+// correctly rounded value, independent of the locale (a trailing e or e-sign
+// adds nothing). Leaves value alone unless it gives read_outcome::read.
 read_outcome read_number(input_stream& in, double& value);
-
-// The correctly rounded value of a scanned text (sign, digits, point,
-// exponent; a trailing e or e-sign adds nothing), independent of the locale.
-double convert_number_text(std::string_view text);

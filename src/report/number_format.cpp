@@ -1,137 +1,12 @@
 #include "report/number_format.h"
 
-#include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-// Unsigned integer of up to 40 little-endian 32-bit limbs: enough for
-// 2^1024 and for the 53-bit significand times 5^341.
-struct big_number {
-    std::array<std::uint32_t, 40> limb{};
-    int size = 0;
-};
-
-void multiply_small(big_number& n, std::uint32_t factor) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < n.size; ++i) {
-        std::uint64_t product = std::uint64_t{n.limb[i]} * factor + carry;
-        n.limb[i] = static_cast<std::uint32_t>(product);
-        carry = product >> 32;
-    }
-    if (carry != 0)
-        n.limb[n.size++] = static_cast<std::uint32_t>(carry);
-}
-
-void divide_small(big_number& n, std::uint32_t divisor) {
-    std::uint64_t remainder = 0;
-    for (int i = n.size - 1; i >= 0; --i) {
-        std::uint64_t part = (remainder << 32) | n.limb[i];
-        n.limb[i] = static_cast<std::uint32_t>(part / divisor);
-        remainder = part % divisor;
-    }
-    while (n.size > 0 && n.limb[n.size - 1] == 0)
-        --n.size;
-}
-
-void shift_left(big_number& n, int bits) {
-    int words = bits / 32;
-    int rest = bits % 32;
-    if (words > 0) {
-        for (int i = n.size - 1; i >= 0; --i)
-            n.limb[i + words] = n.limb[i];
-        for (int i = 0; i < words; ++i)
-            n.limb[i] = 0;
-        n.size += words;
-    }
-    if (rest > 0) {
-        std::uint32_t carry = 0;
-        for (int i = 0; i < n.size; ++i) {
-            std::uint32_t next = n.limb[i] >> (32 - rest);
-            n.limb[i] = (n.limb[i] << rest) | carry;
-            carry = next;
-        }
-        if (carry != 0)
-            n.limb[n.size++] = carry;
-    }
-}
-
-void shift_right(big_number& n, int bits) {
-    int words = bits / 32;
-    int rest = bits % 32;
-    if (words >= n.size) {
-        n.size = 0;
-        return;
-    }
-    for (int i = 0; i + words < n.size; ++i)
-        n.limb[i] = n.limb[i + words];
-    n.size -= words;
-    if (rest > 0) {
-        for (int i = 0; i < n.size; ++i) {
-            std::uint32_t high = i + 1 < n.size ? n.limb[i + 1] << (32 - rest) : 0;
-            n.limb[i] = (n.limb[i] >> rest) | high;
-        }
-    }
-    while (n.size > 0 && n.limb[n.size - 1] == 0)
-        --n.size;
-}
-
-std::uint64_t low_64(const big_number& n) {
-    std::uint64_t low = n.size > 0 ? n.limb[0] : 0;
-    if (n.size > 1)
-        low |= std::uint64_t{n.limb[1]} << 32;
-    return low;
-}
-
-constexpr std::uint32_t power_of_five(int k) {
-    std::uint32_t p = 1;
-    for (int i = 0; i < k; ++i)
-        p *= 5;
-    return p;
-}
-
-constexpr std::uint64_t power_of_ten(int k) {
-    std::uint64_t p = 1;
-    for (int i = 0; i < k; ++i)
-        p *= 10;
-    return p;
-}
-
-// floor(significand * 2^exponent2 * 10^scale) exactly, for a result below 2^64.
-std::uint64_t scaled_floor(std::uint64_t significand, int exponent2, int scale) {
-    big_number n;
-    n.limb[0] = static_cast<std::uint32_t>(significand);
-    n.limb[1] = static_cast<std::uint32_t>(significand >> 32);
-    n.size = n.limb[1] != 0 ? 2 : 1;
-    // 10^scale = 5^scale * 2^scale: fold the 2s into the binary exponent.
-    int twos = exponent2;
-    if (scale >= 0) {
-        int left = scale;
-        for (; left >= 13; left -= 13)
-            multiply_small(n, 1220703125u); // 5^13
-        if (left > 0)
-            multiply_small(n, power_of_five(left));
-        twos += scale;
-        if (twos >= 0)
-            shift_left(n, twos);
-        else
-            shift_right(n, -twos);
-    } else {
-        if (twos >= 0)
-            shift_left(n, twos);
-        else
-            shift_right(n, -twos);
-        int left = -scale;
-        for (; left >= 9; left -= 9)
-            divide_small(n, 1000000000u);
-        if (left > 0)
-            divide_small(n, static_cast<std::uint32_t>(power_of_ten(left)));
-    }
-    return low_64(n);
-}
 
 void right_align(const char* text, std::size_t size, char out[12]) {
     std::memset(out, ' ', 12 - size);
@@ -163,33 +38,42 @@ void format_number_into(double value, char out[12]) {
         return;
     }
 
-    std::uint64_t significand = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-    int exponent2 = (biased == 0 ? 1 : biased) - 1075;
-    // floor(log10(value)) is decimal or decimal + 1, so 18 or 19 leading
-    // digits come out, truncated.
-    int top_bit = exponent2 + 63 - std::countl_zero(significand);
-    int decimal = static_cast<int>(std::floor(top_bit * 0.30102999566398120));
-    std::uint64_t digits = scaled_floor(significand, exponent2, 17 - decimal);
-    if (digits >= power_of_ten(18)) {
-        digits /= 10;
-        ++decimal;
-    }
-    // Half up to 17 digits, then half up to 4.
-    std::uint64_t d17 = digits / 10 + (digits % 10 >= 5 ? 1 : 0);
-    if (d17 == power_of_ten(17)) {
-        d17 = power_of_ten(16);
-        ++decimal;
-    }
-    std::uint64_t d4 = d17 / power_of_ten(13) + ((d17 / power_of_ten(12)) % 10 >= 5 ? 1 : 0);
-    if (d4 == 10000) {
-        d4 = 1000;
-        ++decimal;
-    }
+    // 17 significant digits, correctly rounded with ties to even, then half
+    // up to 4 digits. The report rounds half up at 17 digits as well, and
+    // this gives the same 4 digits:
+    // - Half up and ties to even differ only on an exact tie at the 18th
+    //   digit, and there only when the 17th digit is even: ties to even
+    //   keeps it, half up adds one to it.
+    // - An even digit plus one never carries, so digits 1 to 16 and the
+    //   exponent are the same either way.
+    // - Rounding to 4 digits reads only digits 1 to 5.
+    // The first rounding cannot be skipped: 1.0065 is exactly
+    // 1.00649999999999995..., its 17 digits are 1.0065000000000000, which
+    // give 1.007, where rounding the exact value to 4 digits once gives 1.006.
+    char scientific[32];
+    const char* end = std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value),
+                                    std::chars_format::scientific, 16)
+                          .ptr;
+    // d.dddddddddddddddde-dd: the digits are at 0 and 2 to 17, the exponent's
+    // sign at 19, and two or three exponent digits follow it.
+    int decimal = 0;
+    for (const char* p = scientific + 20; p < end; ++p)
+        decimal = decimal * 10 + (*p - '0');
+    if (scientific[19] == '-')
+        decimal = -decimal;
 
-    char digit[4];
-    for (int i = 3; i >= 0; --i) {
-        digit[i] = static_cast<char>('0' + d4 % 10);
-        d4 /= 10;
+    char digit[4] = {scientific[0], scientific[2], scientific[3], scientific[4]};
+    if (scientific[5] >= '5') {
+        int i = 3;
+        while (i >= 0 && digit[i] == '9')
+            digit[i--] = '0';
+        if (i >= 0) {
+            ++digit[i];
+        } else {
+            // 9999 went up to 1000 with the exponent one higher.
+            digit[0] = '1';
+            ++decimal;
+        }
     }
     char text[16];
     std::size_t size = 0;

@@ -5,7 +5,8 @@
 #include <string_view>
 
 // A byte stream to a file descriptor that writes every line break as CR LF.
-// A terminal gets each write at once; anything else gets 4096-byte blocks.
+// Opened immediate, it writes each text at once, otherwise in 4096-byte
+// blocks; the caller chooses, the sink never checks for a terminal.
 struct output_sink {
     int fd = -1;
     bool immediate = false;

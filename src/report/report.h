@@ -18,9 +18,6 @@ struct report {
     const char* create_path = nullptr;
 };
 
-// Text to both destinations: the console first, then the report file.
-void put_both(report& r, std::string_view text);
-
 // A message or note on the error stream, after everything the console holds so
 // far, so that it shows where it happened.
 void put_error(report& r, std::string_view text);

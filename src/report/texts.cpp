@@ -4,21 +4,17 @@
 
 #include <cstring>
 
-void put_both(report& r, std::string_view text) {
-    put_text(r.console, text);
-    put_text(r.file, text);
-}
-
 void put_error(report& r, std::string_view text) {
     flush_sink(r.console);
     put_text(r.errors, text);
 }
 
+namespace {
+
+// "%d" without padding.
 std::string decimal_text(int value) {
     return std::to_string(value);
 }
-
-namespace {
 
 std::string with_number(std::string_view before, double value, std::string_view after) {
     std::string s(before);

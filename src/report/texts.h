@@ -26,9 +26,6 @@ inline constexpr std::string_view no_real_frequencies_note =
     "\n Modes 2 and 3 have no real natural frequencies for these values \n";
 } // namespace text
 
-// "%d" without padding.
-std::string decimal_text(int value);
-
 std::string inertia_prompt(int disk);                  // "\n\n Enter inertia of disk  %d \n"
 std::string inertia_echo(int disk, double value);      // "\n\n Inertia of disk  %d = %12.4g\n"
 std::string last_inertia_echo(int disk, double value); // same, then two more line breaks

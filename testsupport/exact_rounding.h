@@ -1,7 +1,7 @@
 #pragma once
 
 // A reference for the report's number rounding, independent of the tool's own
-// big-number code: the C library prints the exact decimal expansion, which is
+// digit generation: the C library prints the exact decimal expansion, which is
 // then rounded half up to 17 digits and half up again to 4.
 
 #include <cmath>
