@@ -3,7 +3,7 @@
 # a program that only reads the same input and writes the same console and
 # report bytes, and prints the medians, their ratio and both peak resident sizes.
 #
-# Builds nothing: run `make` (build/quelmar) and `make bench`
+# Builds nothing: run `make` (build/release/quelmar) and `make bench`
 # (build/bench/bench/quelmar_baseline) first.
 #
 # Usage: scripts/time_runs.sh [RUNS]     RUNS per program, at least 200 (default 300)
@@ -12,7 +12,7 @@ set -euo pipefail
 export LC_ALL=C # EPOCHREALTIME with a point
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-quelmar=$(realpath -m "${QUELMAR:-$root/build/quelmar}")
+quelmar=$(realpath -m "${QUELMAR:-$root/build/release/quelmar}")
 baseline=$(realpath -m "${BASELINE:-$root/build/bench/bench/quelmar_baseline}")
 runs=${1:-300}
 
