@@ -26,7 +26,7 @@ test-clang:
 clean:
 	rm -rf build
 
-.PHONY: sanitize fuzz fuzz-smoke bench install
+.PHONY: sanitize fuzz fuzz-smoke bench install cross-check
 
 sanitize:
 	bash scripts/configure.sh sanitize
@@ -43,6 +43,10 @@ fuzz-smoke: fuzz
 bench:
 	bash scripts/configure.sh bench
 	cmake --build --preset bench -j $(JOBS)
+
+# Builds for i686 and aarch64 and runs the whole-run tests against them.
+cross-check:
+	bash scripts/cross_check.sh
 
 # DESTDIR, when set, is honoured by cmake --install.
 install: all
