@@ -1,26 +1,30 @@
 #!/usr/bin/env bash
 # Times whole scripted runs of quelmar against the baseline of bench/baseline.c,
 # a program that only reads the same input and writes the same console and
-# report bytes, and prints the medians, their ratio and both peak resident sizes.
+# report bytes, linked dynamically and statically. Prints the medians, the
+# ratios of quelmar's to each baseline's and the peak resident sizes.
 #
-# Builds nothing: run `make` (build/quelmar) and `make bench`
-# (build/bench/bench/quelmar_baseline) first.
+# Builds nothing: run `make` (build/release/quelmar) and `make bench`
+# (build/bench/bench/quelmar_baseline and quelmar_baseline_static) first.
 #
 # Usage: scripts/time_runs.sh [RUNS]     RUNS per program, at least 200 (default 300)
-# QUELMAR=path and BASELINE=path choose other builds of the two programs.
+# QUELMAR=path, BASELINE=path and STATIC_BASELINE=path choose other builds.
 set -euo pipefail
 export LC_ALL=C # EPOCHREALTIME with a point
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-quelmar=$(realpath -m "${QUELMAR:-$root/build/quelmar}")
+quelmar=$(realpath -m "${QUELMAR:-$root/build/release/quelmar}")
 baseline=$(realpath -m "${BASELINE:-$root/build/bench/bench/quelmar_baseline}")
+static_baseline=$(realpath -m "${STATIC_BASELINE:-$root/build/bench/bench/quelmar_baseline_static}")
+programs=("$quelmar" "$baseline" "$static_baseline")
+names=(quelmar baseline static_baseline)
 runs=${1:-300}
 
 if ((runs < 200)); then
     echo "time_runs.sh: at least 200 runs, not $runs" >&2
     exit 2
 fi
-for program in "$quelmar" "$baseline"; do
+for program in "${programs[@]}"; do
     if [[ ! -x $program ]]; then
         echo "time_runs.sh: $program not built (run make and make bench)" >&2
         exit 2
@@ -39,39 +43,40 @@ run() {
     setsid -w "$1" <input.txt >/dev/null || true
 }
 
-# The comparison is fair only if both write the same bytes.
-setsid -w "$quelmar" <input.txt >quelmar.console || true
-mv out.txt quelmar.report
-setsid -w "$baseline" <input.txt >baseline.console || true
-mv out.txt baseline.report
-if ! cmp -s quelmar.console baseline.console || ! cmp -s quelmar.report baseline.report; then
-    echo "time_runs.sh: the baseline's output differs from quelmar's; rebuild it from a real run" >&2
-    exit 1
-fi
-
-for ((i = 0; i < 20; ++i)); do # warm the page cache and the loader
-    run "$quelmar"
-    run "$baseline"
+# The comparison is fair only if all write the same bytes.
+for p in 0 1 2; do
+    setsid -w "${programs[p]}" <input.txt >"${names[p]}.console" || true
+    mv out.txt "${names[p]}.report"
+done
+for p in 1 2; do
+    if ! cmp -s quelmar.console "${names[p]}.console" || ! cmp -s quelmar.report "${names[p]}.report"; then
+        echo "time_runs.sh: ${programs[p]}'s output differs from quelmar's; rebuild it from a real run" >&2
+        exit 1
+    fi
 done
 
-# Interleaved, the order swapped every pair, so drifts in machine load fall on
-# both programs alike. Times in microseconds.
-: >quelmar.times
-: >baseline.times
+for ((i = 0; i < 20; ++i)); do # warm the page cache and the loader
+    for program in "${programs[@]}"; do
+        run "$program"
+    done
+done
+
+# Interleaved, the order rotated every round, so drifts in machine load fall
+# on all programs alike. Times in microseconds.
 elapsed_us() {
     local start=${EPOCHREALTIME/./}
     run "$1"
     local end=${EPOCHREALTIME/./}
     echo $((end - start))
 }
+for name in "${names[@]}"; do
+    : >"$name.times"
+done
 for ((i = 0; i < runs; ++i)); do
-    if ((i % 2 == 0)); then
-        elapsed_us "$quelmar" >>quelmar.times
-        elapsed_us "$baseline" >>baseline.times
-    else
-        elapsed_us "$baseline" >>baseline.times
-        elapsed_us "$quelmar" >>quelmar.times
-    fi
+    for ((k = 0; k < 3; ++k)); do
+        p=$(((i + k) % 3))
+        elapsed_us "${programs[p]}" >>"${names[p]}.times"
+    done
 done
 
 median() {
@@ -79,6 +84,7 @@ median() {
 }
 quelmar_median=$(median quelmar.times)
 baseline_median=$(median baseline.times)
+static_median=$(median static_baseline.times)
 
 # Peak resident set size in KiB, the largest of five runs.
 peak_rss_kib() {
@@ -101,11 +107,17 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$1")
     echo "$largest"
 }
 
-echo "runs per program:  $runs (interleaved)"
-echo "quelmar:           $quelmar"
-echo "baseline:          $baseline"
-echo "median quelmar:    $quelmar_median us"
-echo "median baseline:   $baseline_median us"
-awk -v q="$quelmar_median" -v b="$baseline_median" 'BEGIN { printf "ratio of medians:  %.3f (target at most 1.3)\n", q / b }'
-echo "peak RSS quelmar:  $(peak_rss_kib "$quelmar") KiB"
-echo "peak RSS baseline: $(peak_rss_kib "$baseline") KiB"
+echo "runs per program:         $runs (interleaved)"
+echo "quelmar:                  $quelmar"
+echo "baseline:                 $baseline"
+echo "static baseline:          $static_baseline"
+echo "median quelmar:           $quelmar_median us"
+echo "median baseline:          $baseline_median us"
+echo "median static baseline:   $static_median us"
+awk -v q="$quelmar_median" -v b="$baseline_median" -v s="$static_median" 'BEGIN {
+    printf "ratio to baseline:        %.3f (target at most 1.3)\n", q / b
+    printf "ratio to static baseline: %.3f\n", q / s
+}'
+echo "peak RSS quelmar:         $(peak_rss_kib "$quelmar") KiB"
+echo "peak RSS baseline:        $(peak_rss_kib "$baseline") KiB"
+echo "peak RSS static baseline: $(peak_rss_kib "$static_baseline") KiB"

@@ -1,6 +1,7 @@
 // Runs the built tool on scripted input and compares everything it produces
 // with stored bytes.
 
+#include "chain_cases.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,7 @@ struct standard_fds {
 // caps every file the tool writes.
 pid_t start_tool(const fs::path& folder, standard_fds fds, rlim_t file_size_limit = RLIM_INFINITY) {
     const std::string cwd = folder.string();
+    const tool_run::tool_command tool;
     pid_t pid = fork();
     if (pid == 0) {
         setsid();
@@ -54,9 +56,7 @@ pid_t start_tool(const fs::path& folder, standard_fds fds, rlim_t file_size_limi
             _exit(127);
         if (dup2(fds.in, 0) < 0 || dup2(fds.out, 1) < 0 || dup2(fds.err, 2) < 0)
             _exit(127);
-        char* argv[] = {const_cast<char*>(QUELMAR_BINARY), nullptr};
-        execv(QUELMAR_BINARY, argv);
-        _exit(127);
+        tool.exec();
     }
     if (pid < 0)
         ADD_FAILURE() << "fork failed";
@@ -254,6 +254,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, ToolRun, testing::ValuesIn(tool_cases),
                          [](const testing::TestParamInfo<tool_case>& info) {
                              return std::string(info.param.name);
                          });
+
+// The chains of the analysis table run through the whole tool, so that other
+// builds of it (cross builds) print the same fields.
+TEST(ChainRun, PrintsFrequenciesAndModeShapesOfEachChain) {
+    for (const chain_cases::chain_case& c : chain_cases::cases) {
+        temp_folder folder;
+        run_result r =
+            run_tool(folder.path(), std::string("report.txt ") + c.typed + "\n", streams::separate);
+
+        EXPECT_TRUE(tool_run::exited_with(r.status, 1)) << c.typed;
+        const chain_cases::printed_fields printed = chain_cases::read_printed_fields(
+            r.out, read_file(folder.path() / "report.txt").value_or("<no report file>"));
+        EXPECT_EQ(printed.frequencies, c.frequencies) << c.typed;
+        EXPECT_EQ(printed.vectors, c.vectors) << c.typed;
+        EXPECT_EQ(printed.stop_row, c.stop_row) << c.typed;
+    }
+}
 
 // A name of `length` bytes that the system still resolves: "./" steps lengthen
 // the typed name while the file lands in the folder itself.

@@ -19,12 +19,51 @@
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tool_run {
 
 // A long limit: only a broken tool comes near it, and then the test fails
 // instead of hanging.
 inline constexpr std::chrono::milliseconds patience{10000};
+
+// The program the tests start: this build's tool, or the build named by
+// QUELMAR_TOOL (a cross build), run through the blank-separated words of
+// QUELMAR_TOOL_RUNNER (an emulator) when that is set. Made before fork, so
+// the child only calls exec.
+class tool_command {
+  public:
+    tool_command() {
+        if (const char* runner = std::getenv("QUELMAR_TOOL_RUNNER")) {
+            std::string_view rest = runner;
+            while (!rest.empty()) {
+                std::size_t start = rest.find_first_not_of(" \t");
+                if (start == std::string_view::npos)
+                    break;
+                std::size_t end = rest.find_first_of(" \t", start);
+                words_.emplace_back(rest.substr(start, end - start));
+                rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end);
+            }
+        }
+        const char* tool = std::getenv("QUELMAR_TOOL");
+        words_.emplace_back(tool != nullptr && *tool != '\0' ? tool : QUELMAR_BINARY);
+        for (std::string& word : words_)
+            argv_.push_back(word.data());
+        argv_.push_back(nullptr);
+    }
+    tool_command(const tool_command&) = delete;
+    tool_command& operator=(const tool_command&) = delete;
+
+    // In the child: becomes the tool, or ends with status 127.
+    [[noreturn]] void exec() const {
+        execvp(argv_[0], argv_.data());
+        _exit(127);
+    }
+
+  private:
+    std::vector<std::string> words_;
+    std::vector<char*> argv_;
+};
 
 // A fresh folder under the temporary folder, removed with its contents.
 class temp_folder {

@@ -1,0 +1,17 @@
+# Cross build for Linux with Debian's crossbuild-essential compilers, for the
+# processor named by QUELMAR_CROSS_TARGET (i686, aarch64, ...).
+if(NOT QUELMAR_CROSS_TARGET)
+    message(FATAL_ERROR "set QUELMAR_CROSS_TARGET, e.g. -DQUELMAR_CROSS_TARGET=aarch64")
+endif()
+# try_compile projects read this file again and need the target too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUELMAR_CROSS_TARGET)
+
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR ${QUELMAR_CROSS_TARGET})
+set(CMAKE_C_COMPILER ${QUELMAR_CROSS_TARGET}-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER ${QUELMAR_CROSS_TARGET}-linux-gnu-g++)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUELMAR_CROSS_TARGET}-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
