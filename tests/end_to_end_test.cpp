@@ -174,6 +174,11 @@ const tool_case tool_cases[] = {
 
     {"NonNumericFirstInertia", "report.txt\nx\n", nullptr, not_a_number_run},
     {"AllValuesZero", "report.txt 0 0 0 0 0\n", nullptr, all_zero_run},
+    // Values below the smallest double read as 0, whatever the width of size_t.
+    {"UnderflowingValuesReadAsZero",
+     "report.txt 1e-400 0." + std::string(340, '0') + "1 " + std::string(300, '0') +
+         "1e-999999999999 0 1e-324\n",
+     nullptr, all_zero_run},
     // Only "out" names the file; "put.txt" makes every numeric read fail.
     {"FileNameWithBlank",
      "out put.txt\n" + typical_values,
