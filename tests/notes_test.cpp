@@ -114,15 +114,20 @@ const dialogue_case dialogue_cases[] = {
 
 class NotesOnErrors : public testing::TestWithParam<dialogue_case> {};
 
+// Types the whole input at once, ends it, and waits for the tool to end.
+void run_to_end(piped_tool& tool, const std::string& input) {
+    ASSERT_TRUE(tool.started());
+    ASSERT_TRUE(tool.type(input));
+    tool.close_input();
+    EXPECT_TRUE(tool_run::exited_with(tool.wait_for_end(), 1));
+}
+
 TEST_P(NotesOnErrors, ComeWhereTheyHappen) {
     const dialogue_case& c = GetParam();
 
     temp_folder folder;
     piped_tool separate(folder.path(), error_stream::separate);
-    ASSERT_TRUE(separate.started());
-    ASSERT_TRUE(separate.type(c.input));
-    separate.close_input();
-    EXPECT_TRUE(tool_run::exited_with(separate.wait_for_end(), 1));
+    run_to_end(separate, c.input);
 
     std::string errors;
     for (const note& n : c.notes)
@@ -133,10 +138,7 @@ TEST_P(NotesOnErrors, ComeWhereTheyHappen) {
     // console text, and the console bytes are those of the separate run.
     temp_folder other_folder;
     piped_tool merged(other_folder.path(), error_stream::merged);
-    ASSERT_TRUE(merged.started());
-    ASSERT_TRUE(merged.type(c.input));
-    merged.close_input();
-    EXPECT_TRUE(tool_run::exited_with(merged.wait_for_end(), 1));
+    run_to_end(merged, c.input);
 
     std::string expected = separate.out();
     std::size_t from = 0;

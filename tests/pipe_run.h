@@ -88,11 +88,8 @@ class piped_tool {
     testing::AssertionResult wait_for_text(std::string_view text) {
         auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
-            std::size_t at = out_.find(text, seen_);
-            if (at != std::string::npos) {
-                seen_ = at + text.size();
+            if (tool_run::take_match(out_, seen_, text))
                 return testing::AssertionSuccess();
-            }
             if (!read_some(deadline))
                 return testing::AssertionFailure()
                        << "\"" << text << "\" did not come; after the last match came \""
@@ -121,9 +118,8 @@ class piped_tool {
         pollfd p[2] = {{output_, POLLIN, 0}, {errors_, POLLIN, 0}};
         if (output_ < 0 && errors_ < 0)
             return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || poll(p, 2, static_cast<int>(left.count())) <= 0)
+        int left = tool_run::milliseconds_left(deadline);
+        if (left <= 0 || poll(p, 2, left) <= 0)
             return false;
         drain(p[0], output_, out_);
         drain(p[1], errors_, err_);

@@ -103,15 +103,11 @@ class terminal_run {
     testing::AssertionResult wait_for_text(std::string_view text) {
         auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
-            std::size_t at = screen_.find(text, seen_);
-            if (at != std::string::npos) {
-                seen_ = at + text.size();
+            if (tool_run::take_match(screen_, seen_, text))
                 return testing::AssertionSuccess();
-            }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            int left = tool_run::milliseconds_left(deadline);
             pollfd p{master_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            if (left <= 0 || poll(&p, 1, left) <= 0)
                 return testing::AssertionFailure()
                        << "\"" << text << "\" did not show; the screen after the last match: \""
                        << screen_.substr(seen_) << "\"";

@@ -114,6 +114,22 @@ inline std::string golden(std::string_view name) {
     return *bytes;
 }
 
+// True, with `seen` moved past it, when `text` stands in `buffer` after `seen`.
+inline bool take_match(const std::string& buffer, std::size_t& seen, std::string_view text) {
+    std::size_t at = buffer.find(text, seen);
+    if (at == std::string::npos)
+        return false;
+    seen = at + text.size();
+    return true;
+}
+
+// Milliseconds until `deadline`, for poll; 0 or less once it has passed.
+inline int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                deadline - std::chrono::steady_clock::now())
+                                .count());
+}
+
 // Waits for the child to end; after `limit` it is killed and nullopt returned.
 inline std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit = patience) {
     auto deadline = std::chrono::steady_clock::now() + limit;
