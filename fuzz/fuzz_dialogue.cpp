@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever an earlier run left must not pass for this run's report.
     check(ftruncate(f.report_file, 0) == 0);
 
-    static report r;
+    static run_streams r;
     r = report{};
     r.input.fd = f.input;
     open_sink(r.console, f.null, false);
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run_dialogue(r);
     flush_sink(r.console);
     // The dialogue closes the report file itself.
-    check(r.file.fd < 0);
+    check(r.report_file.fd < 0);
 
     // The report never holds the typed name or other input bytes: only
     // printable text, and every line feed follows a carriage return.

@@ -28,9 +28,9 @@ TEST(ZeroPivotNote, NamesTheModeThatStopped) {
     disk_shaft_model model;
     model.disk_count = 3;
 
-    report r;
+    run_streams r;
     open_sink(r.console, memfd_create("console", 0), false);
-    open_sink(r.file, memfd_create("report", 0), false);
+    open_sink(r.report_file, memfd_create("report", 0), false);
     open_sink(r.errors, memfd_create("errors", 0), true);
     int stop_row = -1;
     try {
@@ -39,14 +39,14 @@ TEST(ZeroPivotNote, NamesTheModeThatStopped) {
         stop_row = stop.row;
     }
     flush_sink(r.console);
-    flush_sink(r.file);
+    flush_sink(r.report_file);
 
     EXPECT_EQ(stop_row, 1);
     EXPECT_EQ(rewound_contents(r.console.fd), "\r\n diagonal term  1 1 equals zero ");
     EXPECT_EQ(rewound_contents(r.errors.fd),
               "\r\n Mode 2 cannot be solved: a pivot is zero or not a "
               "number; the report ends before it \r\n");
-    std::string file = rewound_contents(r.file.fd);
+    std::string file = rewound_contents(r.report_file.fd);
     EXPECT_NE(file.find("Displacement Vector 1"), std::string::npos);
     EXPECT_EQ(file.find("Displacement Vector 2"), std::string::npos);
 }

@@ -22,15 +22,15 @@ struct analysis_output {
 };
 
 // Typed input from memory; console and report file into memory files.
-void open_memory_report(report& r, const std::string& typed) {
+void open_memory_streams(run_streams& r, const std::string& typed) {
     open_text_input(r.input, typed);
     open_sink(r.console, memfd_create("console", 0), false);
-    open_sink(r.file, memfd_create("report", 0), false);
+    open_sink(r.report_file, memfd_create("report", 0), false);
 }
 
 analysis_output run_on(const std::string& typed) {
-    report r;
-    open_memory_report(r, typed);
+    run_streams r;
+    open_memory_streams(r, typed);
 
     analysis_output out;
     disk_shaft_model model;
@@ -41,9 +41,9 @@ analysis_output run_on(const std::string& typed) {
         out.stop_row = stop.row;
     }
     flush_sink(r.console);
-    flush_sink(r.file);
+    flush_sink(r.report_file);
     out.console = rewound_contents(r.console.fd);
-    out.file = rewound_contents(r.file.fd);
+    out.file = rewound_contents(r.report_file.fd);
 
     out.printed = chain_cases::read_printed_fields(out.console, out.file);
     return out;
@@ -99,11 +99,11 @@ TEST(Analysis, ScalesByTheLargestValuesAndAssemblesTheChain) {
 TEST(Analysis, MaximaTakeOnlyStrictlyGreaterPositiveValues) {
     disk_shaft_model model;
     model.disk_count = 3;
-    report r;
-    open_memory_report(r, "-3 -5 -2 1 -1");
+    run_streams r;
+    open_memory_streams(r, "-3 -5 -2 1 -1");
     read_model(model, r);
     close(r.console.fd);
-    close(r.file.fd);
+    close(r.report_file.fd);
     EXPECT_EQ(model.max_inertia.raw(), 0.0);
     EXPECT_EQ(model.max_stiffness.raw(), 1.0);
     scale_model(model);

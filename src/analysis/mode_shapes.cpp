@@ -70,16 +70,16 @@ mode_shape compute_mode_shape(const system_matrices& matrices, real omega) {
     return shape;
 }
 
-void write_displacement_block(int mode, const real x[3], int disk_count, report& r) {
+void write_displacement_block(int mode, const real x[3], int disk_count, run_streams& r) {
     std::string block = displacement_heading(mode);
     for (int i = 0; i < disk_count; ++i)
         block += displacement_component(x[i].raw());
     block += text::block_end;
-    put_text(r.file, block);
+    put_text(r.report_file, block);
 }
 
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
-                       const modal_result& result, report& r) {
+                       const modal_result& result, run_streams& r) {
     const real omega[3] = {real{0}, result.omega2_scaled, result.omega3_scaled};
     for (int mode = 1; mode <= 3; ++mode) {
         mode_shape shape = compute_mode_shape(matrices, omega[mode - 1]);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/real.h"
-#include "report/report.h"
+#include "report/run_streams.h"
 
 // The disk chain as typed and, after scaling, divided by the largest values.
 // Disks are indexed 1 to 3 and shafts 1 to 2; shaft i joins disks i and i + 1.
@@ -49,10 +49,10 @@ struct mode_shape {
 
 // Reads, scales and solves the chain, writing every text on the way; may throw
 // zero_pivot_stop.
-void run_analysis(disk_shaft_model& model, report& r);
+void run_analysis(disk_shaft_model& model, run_streams& r);
 
 // Asks for the five values in dialogue order and echoes each into the report.
-void read_model(disk_shaft_model& model, report& r);
+void read_model(disk_shaft_model& model, run_streams& r);
 // Sets the largest inertia and stiffness, from maxima that start at 0.
 void find_maxima(disk_shaft_model& model);
 // Divides every value by the largest of its kind.
@@ -62,19 +62,19 @@ system_matrices assemble_matrices(const disk_shaft_model& model);
 
 // Computes and prints the frequencies, then solves the mode shapes.
 void solve_natural_frequencies(const disk_shaft_model& model, const system_matrices& matrices,
-                               report& r);
+                               run_streams& r);
 // The elastic roots of det(K - lambda M) as frequencies; all 0 without real
 // non-negative roots.
 modal_result compute_natural_frequencies(const disk_shaft_model& model,
                                          const system_matrices& matrices);
 // The frequency block, to the console and then the report file.
-void write_frequency_block(const modal_result& result, report& r);
+void write_frequency_block(const modal_result& result, run_streams& r);
 
 // Solves, in order, and writes the three mode shapes; throws zero_pivot_stop
 // after its message when a pivot vanishes.
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
-                       const modal_result& result, report& r);
+                       const modal_result& result, run_streams& r);
 // The mode shape at the scaled circular frequency omega (not its square).
 mode_shape compute_mode_shape(const system_matrices& matrices, real omega);
 // One displacement block into the report file.
-void write_displacement_block(int mode, const real x[3], int disk_count, report& r);
+void write_displacement_block(int mode, const real x[3], int disk_count, run_streams& r);

@@ -3,7 +3,7 @@
 #include "analysis/real.h"
 #include "report/texts.h"
 
-void run_analysis(disk_shaft_model& model, report& r) {
+void run_analysis(disk_shaft_model& model, run_streams& r) {
     read_model(model, r);
     scale_model(model);
     system_matrices matrices = assemble_matrices(model);
@@ -16,7 +16,7 @@ enum class value_kind { inertia, stiffness };
 
 // Reads one value. A failed read keeps the value and says why on the error
 // stream; an ended input is told only once, for this value and all later ones.
-void read_value(report& r, real& value, value_kind kind, int number, bool& end_noted) {
+void read_value(run_streams& r, real& value, value_kind kind, int number, bool& end_noted) {
     double typed = value.raw();
     read_outcome outcome = read_number(r.input, typed);
     value = real{typed};
@@ -33,21 +33,21 @@ void read_value(report& r, real& value, value_kind kind, int number, bool& end_n
 
 } // namespace
 
-void read_model(disk_shaft_model& model, report& r) {
-    put_text(r.file, text::boundary_conditions);
+void read_model(disk_shaft_model& model, run_streams& r) {
+    put_text(r.report_file, text::boundary_conditions);
     bool end_noted = false;
     for (int i = 1; i <= model.disk_count - 1; ++i) {
         put_text(r.console, inertia_prompt(i));
         read_value(r, model.inertia[i], value_kind::inertia, i, end_noted);
-        put_text(r.file, inertia_echo(i, model.inertia[i].raw()));
+        put_text(r.report_file, inertia_echo(i, model.inertia[i].raw()));
         put_text(r.console, stiffness_prompt(i));
         read_value(r, model.stiffness[i], value_kind::stiffness, i, end_noted);
-        put_text(r.file, stiffness_echo(i, model.stiffness[i].raw()));
+        put_text(r.report_file, stiffness_echo(i, model.stiffness[i].raw()));
     }
     int last = model.disk_count;
     put_text(r.console, inertia_prompt(last));
     read_value(r, model.inertia[last], value_kind::inertia, last, end_noted);
-    put_text(r.file, last_inertia_echo(last, model.inertia[last].raw()));
+    put_text(r.report_file, last_inertia_echo(last, model.inertia[last].raw()));
     find_maxima(model);
 }
 

@@ -84,7 +84,7 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
     return result;
 }
 
-void write_frequency_block(const modal_result& result, report& r) {
+void write_frequency_block(const modal_result& result, run_streams& r) {
     std::string block(text::frequency_heading);
     block += omega1_line(0);
     block += omega2_line((two_pi * result.f2_hz).raw());
@@ -93,11 +93,11 @@ void write_frequency_block(const modal_result& result, report& r) {
     block += f2_line(result.f2_hz.raw());
     block += f3_line(result.f3_hz.raw());
     put_text(r.console, block);
-    put_text(r.file, block);
+    put_text(r.report_file, block);
 }
 
 void solve_natural_frequencies(const disk_shaft_model& model, const system_matrices& matrices,
-                               report& r) {
+                               run_streams& r) {
     modal_result result = compute_natural_frequencies(model, matrices);
     write_frequency_block(result, r);
     if (!result.real_roots)

@@ -16,13 +16,13 @@ void ignore_write_signals() {
 }
 
 // Ends the process with status 1, the only status the tool has.
-[[noreturn]] void finish(report& r) {
+[[noreturn]] void finish(run_streams& r) {
     flush_sink(r.console);
-    flush_sink(r.file);
+    flush_sink(r.report_file);
     std::_Exit(1);
 }
 
-[[noreturn]] void wait_key_and_exit(report& r) {
+[[noreturn]] void wait_key_and_exit(run_streams& r) {
     put_text(r.console, text::key_prompt);
     flush_sink(r.console);
     wait_for_key(r.console.fd);
@@ -33,8 +33,8 @@ void ignore_write_signals() {
 
 int main() {
     ignore_write_signals();
-    static report r;
-    open_standard_report(r);
+    static run_streams r;
+    open_standard_streams(r);
     if (run_dialogue(r) == run_end::completed)
         wait_key_and_exit(r);
     finish(r);

@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t file_name_limit = 4095;
 
 // The report file name as shown on `fd`: a terminal gets no raw control bytes.
-std::string shown_name(const report& r, int fd) {
+std::string shown_name(const run_streams& r, int fd) {
     return isatty(fd) == 1 ? caret_notation(r.file_name) : r.file_name;
 }
 
@@ -28,21 +28,21 @@ bool same_regular_file(const struct stat& file, int fd) {
 
 // Flushes and closes the report file; false after a message when any write to
 // it or its close failed (delayed write errors show up only at the close).
-bool report_file_closed(report& r) {
-    flush_sink(r.file);
-    if (r.file.fd >= 0) {
-        if (::close(r.file.fd) != 0 && r.file.error == 0)
-            r.file.error = errno;
-        r.file.fd = -1;
+bool report_file_closed(run_streams& r) {
+    flush_sink(r.report_file);
+    if (r.report_file.fd >= 0) {
+        if (::close(r.report_file.fd) != 0 && r.report_file.error == 0)
+            r.report_file.error = errno;
+        r.report_file.fd = -1;
     }
-    if (r.file.error == 0)
+    if (r.report_file.error == 0)
         return true;
-    put_error(r, cannot_write_message(shown_name(r, r.errors.fd), r.file.error));
+    put_error(r, cannot_write_message(shown_name(r, r.errors.fd), r.report_file.error));
     return false;
 }
 
 // Takes the report file name from the input. False after an error message.
-bool read_file_name(report& r) {
+bool read_file_name(run_streams& r) {
     skip_blank_space(r.input);
     int c = peek_byte(r.input);
     if (c == end_of_input) {
@@ -66,7 +66,7 @@ bool read_file_name(report& r) {
 // Creates or empties the report file at the name read. A regular file that is
 // also the input, the console or the error stream is refused. False after an
 // error message.
-bool create_report_file(report& r) {
+bool create_report_file(run_streams& r) {
     const char* path = r.create_path != nullptr ? r.create_path : r.file_name.c_str();
     int fd = -1;
     if (r.file_name.find('\0') != std::string::npos) {
@@ -100,13 +100,13 @@ bool create_report_file(report& r) {
             return false;
         }
     }
-    open_sink(r.file, fd, false);
+    open_sink(r.report_file, fd, false);
     return true;
 }
 
 } // namespace
 
-void open_standard_report(report& r) {
+void open_standard_streams(run_streams& r) {
     // A closed standard descriptor would be handed to the report file, and the
     // console text would land in it.
     for (int fd = 0; fd <= 2; ++fd)
@@ -118,7 +118,7 @@ void open_standard_report(report& r) {
     open_sink(r.errors, 2, true);
 }
 
-bool open_report_file(report& r) {
+bool open_report_file(run_streams& r) {
     put_text(r.console, text::filename_prompt);
     if (!read_file_name(r) || !create_report_file(r))
         return false;
@@ -126,20 +126,20 @@ bool open_report_file(report& r) {
     return true;
 }
 
-run_end run_dialogue(report& r) {
+run_end run_dialogue(run_streams& r) {
     put_text(r.console, text::title);
     put_text(r.console, text::credit);
     put_text(r.console, text::console_heading);
     if (!open_report_file(r))
         return run_end::stopped;
 
-    put_text(r.file, text::title);
-    put_text(r.file, text::credit);
-    put_text(r.file, text::file_heading);
+    put_text(r.report_file, text::title);
+    put_text(r.report_file, text::credit);
+    put_text(r.report_file, text::file_heading);
     for (std::string_view t : {text::units, text::inertia_unit, text::stiffness_unit})
         put_text(r.console, t);
     for (std::string_view t : {text::units, text::inertia_unit, text::stiffness_unit})
-        put_text(r.file, t);
+        put_text(r.report_file, t);
 
     disk_shaft_model model;
     model.disk_count = 3;

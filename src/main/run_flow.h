@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/report.h"
+#include "report/run_streams.h"
 
 // How a run ended, for the caller to finish the process.
 enum class run_end {
@@ -9,12 +9,12 @@ enum class run_end {
 };
 
 // Sets up the report on standard input, standard output and standard error.
-void open_standard_report(report& r);
+void open_standard_streams(run_streams& r);
 
 // Reads the file name and creates the report file. False after an error
 // message on the error stream.
-bool open_report_file(report& r);
+bool open_report_file(run_streams& r);
 
 // The whole run from the banner to the closing lines, with status 1 to follow
 // in every case.
-run_end run_dialogue(report& r);
+run_end run_dialogue(run_streams& r);

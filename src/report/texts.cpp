@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-void put_error(report& r, std::string_view text) {
+void put_error(run_streams& r, std::string_view text) {
     flush_sink(r.console);
     put_text(r.errors, text);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/report.h"
+#include "report/run_streams.h"
 
 #include <string>
 #include <string_view>

@@ -7,10 +7,10 @@
 
 // Everything a run reads and writes: the console input, the console output,
 // the report file and the error stream for messages and notes.
-struct report {
+struct run_streams {
     input_stream input;
     output_sink console;
-    output_sink file;
+    output_sink report_file;
     output_sink errors;    // written at once
     std::string file_name; // as typed
     // When set, the report file is created here instead of at the typed name
@@ -20,4 +20,4 @@ struct report {
 
 // A message or note on the error stream, after everything the console holds so
 // far, so that it shows where it happened.
-void put_error(report& r, std::string_view text);
+void put_error(run_streams& r, std::string_view text);
