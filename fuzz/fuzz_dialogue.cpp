@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(ftruncate(f.report_file, 0) == 0);
 
     static run_streams r;
-    r = report{};
+    r = run_streams{};
     r.input.fd = f.input;
     open_sink(r.console, f.null, false);
     open_sink(r.errors, f.null, true);
