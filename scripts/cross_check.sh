@@ -8,17 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
 
-packages=(crossbuild-essential-i386 crossbuild-essential-arm64 qemu-user)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash .ci/install-deps crossbuild-essential-i386 crossbuild-essential-arm64 qemu-user
 
 bash scripts/configure.sh dev
 cmake --build --preset dev -j "$JOBS" --target tool_tests >/dev/null

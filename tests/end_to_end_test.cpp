@@ -35,33 +35,7 @@ struct run_result {
     std::string err;
 };
 
-// The tool's standard input, output and error, opened by the test.
-struct standard_fds {
-    int in;
-    int out;
-    int err;
-};
-
-// Starts the tool in `folder` on `fds`, in a new session: without a
-// controlling terminal its final key wait ends at once. `file_size_limit`
-// caps every file the tool writes.
-pid_t start_tool(const fs::path& folder, standard_fds fds, rlim_t file_size_limit = RLIM_INFINITY) {
-    const std::string cwd = folder.string();
-    const tool_run::tool_command tool;
-    pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        const rlimit limit{file_size_limit, file_size_limit};
-        if (chdir(cwd.c_str()) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            _exit(127);
-        if (dup2(fds.in, 0) < 0 || dup2(fds.out, 1) < 0 || dup2(fds.err, 2) < 0)
-            _exit(127);
-        tool.exec();
-    }
-    if (pid < 0)
-        ADD_FAILURE() << "fork failed";
-    return pid;
-}
+using tool_run::start_tool;
 
 std::optional<int> wait_for_tool(pid_t pid) {
     if (pid < 0)

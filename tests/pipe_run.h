@@ -32,19 +32,8 @@ class piped_tool {
         int err[2] = {-1, -1};
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
             return;
-        const std::string cwd = folder.string();
-        pid_ = fork();
-        if (pid_ == 0) {
-            // A new session: no controlling terminal, so the key wait ends at once.
-            setsid();
-            int to_err = errors == error_stream::merged ? out[1] : err[1];
-            if (dup2(in[0], 0) < 0 || dup2(out[1], 1) < 0 || dup2(to_err, 2) < 0 ||
-                chdir(cwd.c_str()) != 0)
-                _exit(127);
-            char* argv[] = {const_cast<char*>(QUELMAR_BINARY), nullptr};
-            execv(QUELMAR_BINARY, argv);
-            _exit(127);
-        }
+        int to_err = errors == error_stream::merged ? out[1] : err[1];
+        pid_ = start_tool(folder, {in[0], out[1], to_err});
         close(in[0]);
         close(out[1]);
         close(err[1]);
@@ -88,7 +77,7 @@ class piped_tool {
     testing::AssertionResult wait_for_text(std::string_view text) {
         auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
-            if (tool_run::take_match(out_, seen_, text))
+            if (take_match(out_, seen_, text))
                 return testing::AssertionSuccess();
             if (!read_some(deadline))
                 return testing::AssertionFailure()
@@ -118,7 +107,7 @@ class piped_tool {
         pollfd p[2] = {{output_, POLLIN, 0}, {errors_, POLLIN, 0}};
         if (output_ < 0 && errors_ < 0)
             return false;
-        int left = tool_run::milliseconds_left(deadline);
+        int left = milliseconds_left(deadline);
         if (left <= 0 || poll(p, 2, left) <= 0)
             return false;
         drain(p[0], output_, out_);

@@ -53,6 +53,7 @@ class terminal_run {
         int pid_pipe[2] = {-1, -1};
         if (pipe2(pid_pipe, O_CLOEXEC) != 0)
             return;
+        const tool_run::tool_command tool;
         pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
         if (pid_ == 0) {
             if (chdir(cwd.c_str()) != 0)
@@ -63,9 +64,7 @@ class terminal_run {
                 _exit(127);
             if (setup.output_to_file && !redirect(1, "out.txt", O_WRONLY | O_CREAT | O_TRUNC))
                 _exit(127);
-            char* argv[] = {const_cast<char*>(QUELMAR_BINARY), nullptr};
-            execv(QUELMAR_BINARY, argv);
-            _exit(127);
+            tool.exec();
         }
         close(pid_pipe[1]);
         tool_pid_ = pid_;
@@ -280,6 +279,14 @@ void run_to_key_prompt(terminal_run& run, termios& before) {
     EXPECT_EQ(waitpid(run.pid(), &status, WNOHANG), 0) << "the tool ended without a key";
 }
 
+// The tool ended with status 1 and left the terminal as it found it.
+void expect_ended_and_restored(terminal_run& run, const termios& before) {
+    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
+    std::optional<termios> after = settings_of(run.terminal());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(same_settings(before, *after));
+}
+
 struct key_case {
     const char* name;
     std::string bytes;
@@ -298,10 +305,7 @@ TEST_P(KeyWait, OneKeyEndsTheRunAndRestoresTheTerminal) {
 
     ASSERT_TRUE(run.type(GetParam().bytes));
 
-    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
-    std::optional<termios> after = settings_of(run.terminal());
-    ASSERT_TRUE(after);
-    EXPECT_TRUE(same_settings(before, *after));
+    expect_ended_and_restored(run, before);
     // Nothing after the key prompt but its own line break: no echo of the key.
     std::optional<std::string> shown = run.screen_until_marker();
     ASSERT_TRUE(shown);
@@ -336,10 +340,7 @@ TEST_P(KeyWaitSignal, EndsTheToolAndRestoresTheTerminal) {
 
     ASSERT_EQ(kill(run.tool_pid(), GetParam().number), 0);
 
-    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
-    std::optional<termios> after = settings_of(run.terminal());
-    ASSERT_TRUE(after);
-    EXPECT_TRUE(same_settings(before, *after));
+    expect_ended_and_restored(run, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -387,10 +388,7 @@ TEST(KeyWaitJobControl, StopGivesTheTerminalBackAndContinueWaitsForTheKey) {
     EXPECT_EQ(waitpid(run.pid(), &status, WNOHANG), 0) << "the tool ended without a key";
 
     ASSERT_TRUE(run.type("x"));
-    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
-    std::optional<termios> after = settings_of(run.terminal());
-    ASSERT_TRUE(after);
-    EXPECT_TRUE(same_settings(before, *after));
+    expect_ended_and_restored(run, before);
     EXPECT_EQ(input_left(run.terminal()), std::optional<std::string>(""));
 }
 
@@ -403,10 +401,7 @@ TEST(KeyWaitWithoutConsole, BackgroundJobEndsAtOnce) {
     ASSERT_TRUE(before);
 
     ASSERT_TRUE(run.wait_for_text("Press any key to exit."));
-    EXPECT_TRUE(tool_run::exited_with(run.wait_for_end(), 1));
-    std::optional<termios> after = settings_of(run.terminal());
-    ASSERT_TRUE(after);
-    EXPECT_TRUE(same_settings(*before, *after));
+    expect_ended_and_restored(run, *before);
 }
 
 TEST(KeyWaitWithoutConsole, OutputToAFileEndsAtOnce) {

@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -128,6 +129,36 @@ inline int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                 deadline - std::chrono::steady_clock::now())
                                 .count());
+}
+
+// The tool's standard input, output and error, opened by the test.
+struct standard_fds {
+    int in;
+    int out;
+    int err;
+};
+
+// Starts the tool in `folder` on `fds`, in a new session: without a
+// controlling terminal its final key wait ends at once. `file_size_limit`,
+// when given, caps every file the tool writes.
+inline pid_t start_tool(const std::filesystem::path& folder, standard_fds fds,
+                        rlim_t file_size_limit = RLIM_INFINITY) {
+    const std::string cwd = folder.string();
+    const tool_command tool;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const rlimit limit{file_size_limit, file_size_limit};
+        if (chdir(cwd.c_str()) != 0 ||
+            (file_size_limit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &limit) != 0))
+            _exit(127);
+        if (dup2(fds.in, 0) < 0 || dup2(fds.out, 1) < 0 || dup2(fds.err, 2) < 0)
+            _exit(127);
+        tool.exec();
+    }
+    if (pid < 0)
+        ADD_FAILURE() << "fork failed";
+    return pid;
 }
 
 // Waits for the child to end; after `limit` it is killed and nullopt returned.

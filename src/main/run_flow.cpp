@@ -4,6 +4,7 @@
 #include "report/texts.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <string>
@@ -37,7 +38,8 @@ bool report_file_closed(run_streams& r) {
     }
     if (r.report_file.error == 0)
         return true;
-    put_error(r, cannot_write_message(shown_name(r, r.errors.fd), r.report_file.error));
+    put_error(r,
+              cannot_write_message(shown_name(r, r.errors.fd), std::strerror(r.report_file.error)));
     return false;
 }
 
@@ -63,6 +65,14 @@ bool read_file_name(run_streams& r) {
     return true;
 }
 
+// Closes fd when it is open and says why the report file cannot be created.
+bool refuse_report_file(run_streams& r, int fd, std::string_view reason) {
+    if (fd >= 0)
+        ::close(fd);
+    put_error(r, cannot_create_message(shown_name(r, r.errors.fd), reason));
+    return false;
+}
+
 // Creates or empties the report file at the name read. A regular file that is
 // also the input, the console or the error stream is refused. False after an
 // error message.
@@ -79,26 +89,15 @@ bool create_report_file(run_streams& r) {
             fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
         } while (fd < 0 && errno == EINTR);
     }
-    if (fd < 0) {
-        int error = errno;
-        put_error(r, cannot_create_message(shown_name(r, r.errors.fd), error));
-        return false;
-    }
+    if (fd < 0)
+        return refuse_report_file(r, fd, std::strerror(errno));
     struct stat file {};
     if (fstat(fd, &file) == 0 && S_ISREG(file.st_mode)) {
-        for (int standard : {r.input.fd, r.console.fd, r.errors.fd}) {
-            if (same_regular_file(file, standard)) {
-                ::close(fd);
-                put_error(r, cannot_create_message(shown_name(r, r.errors.fd), shared_file_reason));
-                return false;
-            }
-        }
-        if (ftruncate(fd, 0) != 0) {
-            int error = errno;
-            ::close(fd);
-            put_error(r, cannot_create_message(shown_name(r, r.errors.fd), error));
-            return false;
-        }
+        for (int standard : {r.input.fd, r.console.fd, r.errors.fd})
+            if (same_regular_file(file, standard))
+                return refuse_report_file(r, fd, shared_file_reason);
+        if (ftruncate(fd, 0) != 0)
+            return refuse_report_file(r, fd, std::strerror(errno));
     }
     open_sink(r.report_file, fd, false);
     return true;

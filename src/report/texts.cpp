@@ -2,13 +2,6 @@
 
 #include "report/number_format.h"
 
-#include <cstring>
-
-void put_error(run_streams& r, std::string_view text) {
-    flush_sink(r.console);
-    put_text(r.errors, text);
-}
-
 namespace {
 
 // "%d" without padding.
@@ -104,10 +97,6 @@ std::string file_error(std::string_view what, std::string_view name, std::string
     return s;
 }
 
-std::string file_error(std::string_view what, std::string_view name, int error_number) {
-    return file_error(what, name, std::string_view(std::strerror(error_number)));
-}
-
 } // namespace
 
 std::string caret_notation(std::string_view name) {
@@ -125,14 +114,11 @@ std::string caret_notation(std::string_view name) {
     return s;
 }
 
-std::string cannot_create_message(std::string_view name, int error_number) {
-    return file_error("\n Cannot create output file ", name, error_number);
-}
 std::string cannot_create_message(std::string_view name, std::string_view reason) {
     return file_error("\n Cannot create output file ", name, reason);
 }
-std::string cannot_write_message(std::string_view name, int error_number) {
-    return file_error("\n Cannot write output file ", name, error_number);
+std::string cannot_write_message(std::string_view name, std::string_view reason) {
+    return file_error("\n Cannot write output file ", name, reason);
 }
 
 std::string inertia_not_a_number_note(int disk) {

@@ -49,9 +49,9 @@ std::string caret_notation(std::string_view name);
 // Error messages of the run flow.
 std::string no_filename_message();
 std::string filename_too_long_message();
-std::string cannot_create_message(std::string_view name, int error_number);
+// The reason is the system's error text, or the tool's own.
 std::string cannot_create_message(std::string_view name, std::string_view reason);
-std::string cannot_write_message(std::string_view name, int error_number);
+std::string cannot_write_message(std::string_view name, std::string_view reason);
 
 // Notes on the error stream where results would otherwise turn 0 unexplained.
 std::string inertia_not_a_number_note(int disk);
