@@ -160,7 +160,7 @@ TEST(Accuracy, ModeShapesAreFiniteWhereverDiskOneMoves) {
                 if (largest_component(ref.shape[m]) > 1e8)
                     continue;
                 ++within;
-                mode_shape shape = compute_mode_shape(a.matrices, omega[m]);
+                mode_shape shape = compute_mode_shape(a.model, a.matrices, omega[m]);
                 bool finite = !shape.stopped && is_finite(shape.x[0]) && is_finite(shape.x[1]) &&
                               is_finite(shape.x[2]);
                 not_finite += finite ? 0 : 1;
@@ -192,7 +192,7 @@ TEST(Accuracy, ModeShapesSolveTheScaledSystem) {
                 if (largest_component(ref.shape[mode]) > 1e8)
                     continue;
                 real omega = omegas[mode];
-                mode_shape shape = compute_mode_shape(a.matrices, omega);
+                mode_shape shape = compute_mode_shape(a.model, a.matrices, omega);
                 ASSERT_FALSE(shape.stopped) << typed_text(c);
                 EXPECT_NEAR(shape.x[0].raw(), 1.0, 1e-12);
                 long double w = wide(omega) * wide(omega);

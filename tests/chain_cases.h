@@ -43,11 +43,34 @@ inline const chain_case cases[] = {
     {"1 1 1 1e-10 1",
      {"1.225e-005", "1.414", "1.949e-006", "0.2251"},
      {"1, 1, 1", "1, 1, -2", "1, -1, 5e-011"}},
-    // Disk 1 barely moves in mode 3 (truly 1, -2e11, 2e11): its last pivot
-    // cancels to rounding level and is flushed.
+    // Disk 1 barely moves in mode 3: elimination would cancel to rounding
+    // level there, the chain's own equations do not.
     {"1 1e-11 1 1 1",
      {"3.873e-006", "1.414", "6.164e-007", "0.2251"},
-     {"1, 1, 1", "1, -0.5, -0.5", "1.#QO, -1.#IO, 1.#IO"}},
+     {"1, 1, 1", "1, -0.5, -0.5", "1, -2e+011, 2e+011"}},
+    {"2155.168881833831 1.979582283345612 8563.723695055764 454.4447845162705 "
+     "2.679880700780888",
+     {"0.03391", "13.02", "0.005396", "2.073"},
+     {"1, 1, 1", "1, -0.2516, -0.2516", "1, -1.847e+005, 5.901e+008"}},
+    // Stiffnesses 1e15 apart still turn as one body in mode 1.
+    {"1 1 1 1e-15 1",
+     {"3.873e-008", "1.414", "6.164e-009", "0.2251"},
+     {"1, 1, 1", "1, 1, -2", "1, -1, 5e-016"}},
+    // A heavy middle disk between like ends: the elastic roots nearly or
+    // wholly coincide.
+    {"0.01 100 10000 100 0.01",
+     {"100", "100", "15.92", "15.92"},
+     {"1, 1, 1", "1, 0, -1", "1, -2e-006, 1"}},
+    {"1 1 1e8 1 1", {"1", "1", "0.1592", "0.1592"}, {"1, 1, 1", "1, 0, -1", "1, -2e-008, 1"}},
+    {"1 1 1e9 1 1", {"1", "1", "0.1592", "0.1592"}, {"1, 1, 1", "1, 0, -1", "1, -2e-009, 1"}},
+    // The quotient of the largest stiffness and inertia leaves the range of
+    // a double although the frequency scale does not.
+    {"2e200 1e-200 4e200 3e-200 1e200",
+     {"8.299e-201", "1.952e-200", "1.321e-201", "3.107e-201"},
+     {"1, 1, 1", "1, -0.3775, -0.49", "1, -6.622, 24.49"}},
+    {"2e-9 1e300 4e-9 3e300 1e-9",
+     {"2.624e+154", "6.174e+154", "4.177e+153", "9.825e+153"},
+     {"1, 1, 1", "1, -0.3775, -0.49", "1, -6.622, 24.49"}},
     // An ordinary chain whose mode 3 leaves disk 1 nearly still: the last
     // pivot is small but exact.
     {"66.19 7.591 691.2 354.6 1.834",

@@ -18,12 +18,41 @@ real eliminated(real before, real term, real limit) {
     return abs(after) >= limit * larger ? after : real{0};
 }
 
-} // namespace
+real larger_magnitude(real a, real b) {
+    return abs(a) >= abs(b) ? abs(a) : abs(b);
+}
 
-mode_shape compute_mode_shape(const system_matrices& matrices, real omega) {
+// The shape of a positive chain at w > 0 from its own equations. Disk 1's
+// gives x2; x3 comes either from the zero net angular momentum of an elastic
+// mode or from disk 3's equation, whichever difference keeps the larger share
+// of its terms. Elimination would instead form a minor whose error grows with
+// the square of the largest component where disk 1 barely moves.
+mode_shape elastic_chain_shape(const disk_shaft_model& model, real w) {
+    const real j1 = model.inertia[1], j2 = model.inertia[2], j3 = model.inertia[3];
+    const real k1 = model.stiffness[1], k2 = model.stiffness[2];
+    const real flush_limit{roundoff_flush_limit};
+    const real one{1};
+
+    real t = (w * j1) / k1;
+    real x2 = eliminated(one, t, flush_limit);
+    real j2x2 = j2 * x2;
+    real m = eliminated(j1, -j2x2, flush_limit);
+    real wj3 = w * j3;
+    real n = eliminated(k2, wj3, flush_limit);
+    real kept_m = abs(m) / larger_magnitude(j1, j2x2);
+    real kept_n = abs(n) / larger_magnitude(k2, wj3);
+
+    mode_shape shape;
+    shape.x[0] = one;
+    shape.x[1] = x2;
+    shape.x[2] = kept_m >= kept_n ? (-m) / j3 : (k2 * x2) / n;
+    return shape;
+}
+
+// The shape by elimination on rows 1 and 2 of K - w M, for any chain.
+mode_shape eliminated_shape(const system_matrices& matrices, real w) {
     const auto& k = matrices.stiffness_matrix;
     const auto& m = matrices.mass_matrix;
-    real w = pow2(omega);
 
     // Row 0 fixes disk 1 at amplitude 1; rows 1 and 2 are those of K - w M,
     // with w M taken on the diagonal only.
@@ -70,6 +99,23 @@ mode_shape compute_mode_shape(const system_matrices& matrices, real omega) {
     return shape;
 }
 
+} // namespace
+
+mode_shape compute_mode_shape(const disk_shaft_model& model, const system_matrices& matrices,
+                              real omega) {
+    real w = pow2(omega);
+    if (is_positive_chain(model) && is_finite(w) && w >= real{0}) {
+        if (w > real{0})
+            return elastic_chain_shape(model, w);
+        // At w = 0 the chain turns as one body; the momentum form holds only
+        // for the elastic modes.
+        mode_shape rigid;
+        rigid.x[0] = rigid.x[1] = rigid.x[2] = real{1};
+        return rigid;
+    }
+    return eliminated_shape(matrices, w);
+}
+
 void write_displacement_block(int mode, const real x[3], int disk_count, run_streams& r) {
     std::string block = displacement_heading(mode);
     for (int i = 0; i < disk_count; ++i)
@@ -82,7 +128,7 @@ void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& mat
                        const modal_result& result, run_streams& r) {
     const real omega[3] = {real{0}, result.omega2_scaled, result.omega3_scaled};
     for (int mode = 1; mode <= 3; ++mode) {
-        mode_shape shape = compute_mode_shape(matrices, omega[mode - 1]);
+        mode_shape shape = compute_mode_shape(model, matrices, omega[mode - 1]);
         if (shape.stopped) {
             put_text(r.console, zero_pivot_message(shape.pivot_row));
             put_error(r, mode_unsolved_note(mode));

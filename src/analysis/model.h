@@ -59,6 +59,10 @@ void find_maxima(disk_shaft_model& model);
 void scale_model(disk_shaft_model& model);
 // K and M of the scaled chain.
 system_matrices assemble_matrices(const disk_shaft_model& model);
+// Every scaled inertia and stiffness positive and finite: the chain whose
+// frequencies and shapes come from its own equations, not the general
+// matrix forms.
+bool is_positive_chain(const disk_shaft_model& model);
 
 // Computes and prints the frequencies, then solves the mode shapes.
 void solve_natural_frequencies(const disk_shaft_model& model, const system_matrices& matrices,
@@ -75,6 +79,7 @@ void write_frequency_block(const modal_result& result, run_streams& r);
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,
                        const modal_result& result, run_streams& r);
 // The mode shape at the scaled circular frequency omega (not its square).
-mode_shape compute_mode_shape(const system_matrices& matrices, real omega);
+mode_shape compute_mode_shape(const disk_shaft_model& model, const system_matrices& matrices,
+                              real omega);
 // One displacement block into the report file.
 void write_displacement_block(int mode, const real x[3], int disk_count, run_streams& r);

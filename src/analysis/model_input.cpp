@@ -81,3 +81,14 @@ system_matrices assemble_matrices(const disk_shaft_model& model) {
         m.mass_matrix[i][i] = model.inertia[i + 1];
     return m;
 }
+
+bool is_positive_chain(const disk_shaft_model& model) {
+    const real zero{0};
+    for (int j = 1; j <= model.disk_count; ++j)
+        if (!(model.inertia[j] > zero && is_finite(model.inertia[j])))
+            return false;
+    for (int j = 1; j <= model.disk_count - 1; ++j)
+        if (!(model.stiffness[j] > zero && is_finite(model.stiffness[j])))
+            return false;
+    return true;
+}

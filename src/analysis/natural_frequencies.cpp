@@ -3,6 +3,7 @@
 #include "report/texts.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -36,24 +37,73 @@ real determinant(const matrix& a) {
     return sum;
 }
 
+// The elastic roots solve lambda^2 + B lambda + C = 0; D is its discriminant.
+struct elastic_quadratic {
+    real b;
+    real c;
+    real discriminant;
+};
+
+// det(K - lambda M) = a lambda^3 + b lambda^2 + c lambda + d, in full, for any
+// chain: infinite entries make the reduced chain formulas disagree.
+elastic_quadratic quadratic_from_expansion(const system_matrices& matrices) {
+    const matrix& k = matrices.stiffness_matrix;
+    const matrix& m = matrices.mass_matrix;
+    real a = -determinant(m);
+    real b = cofactor_sum(k, m);
+    real c = -cofactor_sum(m, k);
+    // The rigid-body root lambda = 0 set aside.
+    elastic_quadratic e{b / a, c / a, real{0}};
+    e.discriminant = pow2(e.b) - real{4} * e.c;
+    return e;
+}
+
+// The same quadratic from the four rates of a positive chain: every sum adds
+// terms of one sign and D is a sum of two squares, so nothing cancels where
+// the roots lie close together or the stiffnesses far apart. Empty when a
+// rate leaves the range of a double.
+std::optional<elastic_quadratic> quadratic_from_rates(const disk_shaft_model& model) {
+    const real j1 = model.inertia[1], j2 = model.inertia[2], j3 = model.inertia[3];
+    const real k1 = model.stiffness[1], k2 = model.stiffness[2];
+    real p = k1 / j1;
+    real u = k1 / j2;
+    real v = k2 / j2;
+    real q = k2 / j3;
+    if (!(is_finite(p) && is_finite(u) && is_finite(v) && is_finite(q)))
+        return std::nullopt;
+    real d = (p - q) + (u - v);
+    return elastic_quadratic{
+        .b = -((p + u) + (v + q)),
+        .c = (p * q + p * v) + u * q,
+        .discriminant = d * d + (real{4} * u) * v,
+    };
+}
+
+// Scaling by the maxima multiplied every eigenvalue by
+// max_inertia / max_stiffness; g undoes that on the frequencies. Where the
+// quotient alone leaves the normal range, g itself need not.
+real frequency_scale(const disk_shaft_model& model) {
+    const real zero{0};
+    const real k = model.max_stiffness;
+    const real j = model.max_inertia;
+    real quotient = k / j;
+    bool maxima_ordinary = k > zero && is_finite(k) && j > zero && is_finite(j);
+    if (maxima_ordinary && !is_normal(quotient))
+        return sqrt(k) / sqrt(j);
+    return sqrt(quotient);
+}
+
 } // namespace
 
 modal_result compute_natural_frequencies(const disk_shaft_model& model,
                                          const system_matrices& matrices) {
-    const matrix& k = matrices.stiffness_matrix;
-    const matrix& m = matrices.mass_matrix;
-
-    // det(K - lambda M) = a lambda^3 + b lambda^2 + c lambda + d, in full:
-    // infinite entries make the reduced chain formulas disagree.
-    real a = -determinant(m);
-    real b = cofactor_sum(k, m);
-    real c = -cofactor_sum(m, k);
-
-    // The rigid-body root lambda = 0 set aside, the elastic roots solve
-    // lambda^2 + B lambda + C = 0.
-    real big_b = b / a;
-    real big_c = c / a;
-    real discriminant = pow2(big_b) - real{4} * big_c;
+    std::optional<elastic_quadratic> from_rates;
+    if (is_positive_chain(model))
+        from_rates = quadratic_from_rates(model);
+    elastic_quadratic e = from_rates ? *from_rates : quadratic_from_expansion(matrices);
+    real big_b = e.b;
+    real big_c = e.c;
+    real discriminant = e.discriminant;
 
     modal_result result;
     real f2{0};
@@ -76,9 +126,7 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
             f3 = omega3 / two_pi;
         }
     }
-    // Scaling by the maxima multiplied every eigenvalue by
-    // max_inertia / max_stiffness; g undoes that on the frequencies.
-    real g = sqrt(model.max_stiffness / model.max_inertia);
+    real g = frequency_scale(model);
     result.f2_hz = f2 * g;
     result.f3_hz = f3 * g;
     return result;

@@ -63,6 +63,10 @@ inline bool is_nan(real a) {
 inline bool is_finite(real a) {
     return std::isfinite(a.raw());
 }
+// Finite, not zero and not subnormal.
+inline bool is_normal(real a) {
+    return std::isnormal(a.raw());
+}
 
 // Comparisons are false whenever an operand is a NaN.
 inline bool operator>=(real a, real b) {
