@@ -34,8 +34,11 @@ mode_shape elastic_chain_shape(const disk_shaft_model& model, real w) {
     const real one{1};
 
     real t = (w * j1) / k1;
+    // x3 takes x2 before the flush: a heavy disk 2 carries even a tiny x2
+    // into the momentum balance, so zeroing it there would move x3.
+    real x2_unflushed = one - t;
     real x2 = eliminated(one, t, flush_limit);
-    real j2x2 = j2 * x2;
+    real j2x2 = j2 * x2_unflushed;
     real m = eliminated(j1, -j2x2, flush_limit);
     real wj3 = w * j3;
     real n = eliminated(k2, wj3, flush_limit);
@@ -45,7 +48,7 @@ mode_shape elastic_chain_shape(const disk_shaft_model& model, real w) {
     mode_shape shape;
     shape.x[0] = one;
     shape.x[1] = x2;
-    shape.x[2] = kept_m >= kept_n ? (-m) / j3 : (k2 * x2) / n;
+    shape.x[2] = kept_m >= kept_n ? (-m) / j3 : (k2 * x2_unflushed) / n;
     return shape;
 }
 
