@@ -7,12 +7,13 @@
 
 namespace {
 
-constexpr std::array<typed_chain, 5> chains = {{
+constexpr std::array<typed_chain, 6> chains = {{
     {2, 1000, 4, 3000, 1},
     {0.5, 20000, 0.25, 50000, 0.1},
     {1, 1, 1, 1, 1},
     {12.5, 2.4e6, 3.1, 8.7e5, 45},
-    {1, 1, 1, 1e-11, 1}, // a weak shaft, kept through the elimination
+    {1, 1, 1, 1e-11, 1},
+    {1, 1, 1, 0, 1}, // a stiffness typed 0: the general expansion and elimination
 }};
 
 void bm_analysis(benchmark::State& state) {
