@@ -1,6 +1,9 @@
 # Thin wrapper over the CMake presets.
 JOBS ?= 2
 PREFIX ?= /usr/local
+# cmake --build runs make again; inside this make it would print every
+# directory it enters and leaves.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all run test test-clang clean
 
@@ -50,4 +53,4 @@ cross-check:
 
 # DESTDIR, when set, is honoured by cmake --install.
 install: all
-	cmake --install build/release --prefix $(PREFIX)
+	cmake --install build/release --prefix $(PREFIX) --strip
