@@ -241,7 +241,7 @@ void wait_for_key(int console_fd) {
     sigset_t old_mask;
     sigprocmask(SIG_BLOCK, &handled, &old_mask);
     // The handlers stay after the wait: with the terminal put back they only
-    // end the process, still with status 1.
+    // end the process, with status 1 or by the fault's own signal.
     for_each_signal([&](int sig) {
         signal_role role = role_of(sig);
         if (role == signal_role::left_alone)
