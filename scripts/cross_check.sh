@@ -14,6 +14,8 @@ bash scripts/configure.sh dev
 cmake --build --preset dev -j "$JOBS" --target tool_tests >/dev/null
 
 tests='Cases/ToolRun.*:Cases/TypedName.*:Cases/SharedFile.*:WriteFailure.*:ChainRun.*'
+tests+=':Dialogues/NotesOnErrors.*:Cases/Arguments.*:Cases/ConsoleCannotBeWritten.*:InputCannotBeRead.*'
+tests+=':Cases/OwnPipe.*:OwnFifo.*:TwoRuns.*:ReportLength.*:ReportToAFifo.*'
 
 # ELF class (1: 32-bit, 2: 64-bit) and machine (3: x86, 183: aarch64) of a binary,
 # so that a host build cannot pass for a foreign one.

@@ -43,7 +43,10 @@ TEST(ZeroPivotNote, NamesTheModeThatStopped) {
 
     EXPECT_EQ(stop_row, 1);
     EXPECT_EQ(rewound_contents(r.console.fd), "\r\n diagonal term  1 1 equals zero ");
+    // Mode 1 solves, but disk 3 is uncoupled from disk 1.
     EXPECT_EQ(rewound_contents(r.errors.fd),
+              "\r\n Mode 1 could not be normalised to disk 1: some of its components are not "
+              "finite \r\n"
               "\r\n Mode 2 cannot be solved: a pivot is zero or not a "
               "number; the report ends before it \r\n");
     std::string file = rewound_contents(r.report_file.fd);

@@ -373,7 +373,7 @@ TEST_P(SharedFile, IsRefusedAndLeftIntact) {
 
     EXPECT_TRUE(tool_run::exited_with(status, 1));
     const std::string message = std::string("\r\n Cannot create output file ") + c.typed +
-                                ": it is also standard input or output \r\n";
+                                ": it is also standard input, output or error \r\n";
     EXPECT_EQ(read_file(paths[0]), input);
     EXPECT_EQ(read_file(paths[1]), golden("filename_prompt.out"));
     EXPECT_EQ(read_file(paths[2]), message);

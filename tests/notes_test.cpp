@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -64,9 +65,31 @@ note mode_unsolved(int mode) {
             " equals zero "};
 }
 
+// A value read from the start of a longer token, told right after its prompt.
+note inertia_cut(int disk, std::string_view shown, bool at_limit = false) {
+    std::string d = std::to_string(disk);
+    return {"\n Inertia of disk " + d + " read as " + std::string(shown) +
+                (at_limit ? ": it is longer than 349 characters and was cut there \n"
+                          : ": the character after it cannot continue a number \n"),
+            "\n\n Enter inertia of disk  " + d + " \n"};
+}
+note stiffness_cut(int shaft, std::string_view shown) {
+    std::string s = std::to_string(shaft);
+    return {"\n Stiffness of shaft " + s + " read as " + std::string(shown) +
+                ": the character after it cannot continue a number \n",
+            "\n\n Enter stiffness of shaft " + s + " \n"};
+}
+// Written after the mode's displacement block, which goes to the report only:
+// right after the frequency block or the note before it (an empty `after`).
+note mode_not_finite(int mode, std::string after = "") {
+    return {"\n Mode " + std::to_string(mode) +
+                " could not be normalised to disk 1: some of its components are not finite \n",
+            std::move(after)};
+}
+
 struct dialogue_case {
     const char* name;
-    const char* input;
+    std::string input;
     std::vector<note> notes;
 };
 
@@ -77,15 +100,28 @@ void PrintTo(const dialogue_case& c, std::ostream* os) {
 const dialogue_case dialogue_cases[] = {
     {"TypicalRun", "r.txt 2 1000 4 3000 1\n", {}},
     {"InputEndsRightAfterTheLastValue", "r.txt 2 1000 4 3000 1", {}},
-    // The comma stays in the input and fails every later read.
+    // The value before the comma is told, then the comma stays in the input
+    // and fails every later read.
     {"CommaAsDecimalPoint",
      "r.txt 1,5 1 1 1 1",
-     {stiffness_not_a_number(1), inertia_not_a_number(2), stiffness_not_a_number(2),
-      inertia_not_a_number(3), no_real_frequencies, mode_unsolved(1)}},
+     {inertia_cut(1, "1"), stiffness_not_a_number(1), inertia_not_a_number(2),
+      stiffness_not_a_number(2), inertia_not_a_number(3), no_real_frequencies, mode_unsolved(1)}},
     {"UnitAfterTheSecondValue",
      "r.txt 2 1000Nm 4 3000 1\n",
-     {inertia_not_a_number(2), stiffness_not_a_number(2), inertia_not_a_number(3),
-      no_real_frequencies}},
+     {stiffness_cut(1, "1000"), inertia_not_a_number(2), stiffness_not_a_number(2),
+      inertia_not_a_number(3), no_real_frequencies, mode_not_finite(1), mode_not_finite(2),
+      mode_not_finite(3)}},
+    // A second point starts the next value, which every later one follows.
+    {"TwoPointsInANumber", "r.txt 1.2.3 1 1 1 1\n", {inertia_cut(1, "1.2")}},
+    // The characters after the limit are the next value.
+    {"NumberLongerThanTheLimit",
+     "r.txt 0." + std::string(347, '0') + "25 1 1 1 1\n",
+     {inertia_cut(1, "0", true), no_real_frequencies}},
+    // A stiffness typed 0 leaves disk 3 uncoupled where modes 1 and 2 are
+    // normalised.
+    {"StiffnessTypedZero",
+     "r.txt 1 1 1 0 1\n",
+     {mode_not_finite(1, " Hz\n\n"), mode_not_finite(2)}},
     {"NegativeStiffness", "r.txt 1 -5 1 1 1", {no_real_frequencies}},
 
     // The end of input is told once, before the first value it takes.
@@ -95,21 +131,29 @@ const dialogue_case dialogue_cases[] = {
     {"EndsBeforeStiffness1",
      "r.txt 2\n",
      {ended_before_stiffness(1), no_real_frequencies, mode_unsolved(1)}},
-    {"EndsBeforeInertia2", "r.txt 2 1000", {ended_before_inertia(2), no_real_frequencies}},
+    {"EndsBeforeInertia2",
+     "r.txt 2 1000",
+     {ended_before_inertia(2), no_real_frequencies, mode_not_finite(1), mode_not_finite(2),
+      mode_not_finite(3)}},
     {"EndsBeforeStiffness2",
      "r.txt 2 1000 4 \n\n",
-     {ended_before_stiffness(2), no_real_frequencies}},
+     {ended_before_stiffness(2), no_real_frequencies, mode_not_finite(1), mode_not_finite(2),
+      mode_not_finite(3)}},
     {"EndsBeforeInertia3", "r.txt 2 1000 4 3000\n", {ended_before_inertia(3), no_real_frequencies}},
 
     // A sign or point alone is not a number; only the read after it meets the end.
     {"LoneMinusBeforeTheEnd",
      "r.txt 2 1000 4 -",
-     {stiffness_not_a_number(2), ended_before_inertia(3), no_real_frequencies}},
+     {stiffness_not_a_number(2), ended_before_inertia(3), no_real_frequencies, mode_not_finite(1),
+      mode_not_finite(2), mode_not_finite(3)}},
     {"LonePointAtTheLastValue",
      "r.txt 2 1000 4 3000 .\n",
      {inertia_not_a_number(3), no_real_frequencies}},
     // Followed by a line break it fails that read alone; the next reads go on.
-    {"LoneMinusOnItsOwnLine", "r.txt 2 -\n1000 4 3000 1\n", {stiffness_not_a_number(1)}},
+    {"LoneMinusOnItsOwnLine",
+     "r.txt 2 -\n1000 4 3000 1\n",
+     {stiffness_not_a_number(1), mode_not_finite(1, " Hz\n\n"), mode_not_finite(2),
+      mode_not_finite(3)}},
 };
 
 class NotesOnErrors : public testing::TestWithParam<dialogue_case> {};

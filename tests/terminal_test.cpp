@@ -17,6 +17,7 @@
 #include <pty.h>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -56,7 +57,9 @@ class terminal_run {
         const tool_run::tool_command tool;
         pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
         if (pid_ == 0) {
-            if (chdir(cwd.c_str()) != 0)
+            // Tests that end the tool by a fault signal leave no core behind.
+            const rlimit no_core{0, 0};
+            if (chdir(cwd.c_str()) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0)
                 _exit(127);
             if (setup.place != job::session_leader)
                 become_job(setup.place, pid_pipe[1]);
@@ -349,7 +352,43 @@ INSTANTIATE_TEST_SUITE_P(
                     signal_case{"Interrupt", SIGINT}, signal_case{"Quit", SIGQUIT},
                     signal_case{"User1", SIGUSR1}, signal_case{"User2", SIGUSR2},
                     signal_case{"Alarm", SIGALRM}, signal_case{"VirtualAlarm", SIGVTALRM},
-                    signal_case{"Profiling", SIGPROF}, signal_case{"CpuLimit", SIGXCPU}),
+                    signal_case{"Profiling", SIGPROF}, signal_case{"CpuLimit", SIGXCPU},
+                    signal_case{"FirstRealTime", SIGRTMIN},
+                    signal_case{"RealTimeBetween", SIGRTMIN + 5},
+                    signal_case{"LastRealTime", SIGRTMAX},
+                    signal_case{"InputOutputPossible", SIGIO}, signal_case{"PowerFailure", SIGPWR},
+                    signal_case{"StackFault", SIGSTKFLT}),
+    [](const testing::TestParamInfo<signal_case>& info) { return std::string(info.param.name); });
+
+class KeyWaitFaultSignal : public testing::TestWithParam<signal_case> {};
+
+// A fault in the process ends it by that same signal, as without the wait,
+// once the terminal is back.
+TEST_P(KeyWaitFaultSignal, EndsTheToolByTheSameSignalAndRestoresTheTerminal) {
+    terminal_run run;
+    termios before{};
+    ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
+    const int sig = GetParam().number;
+
+    ASSERT_EQ(kill(run.tool_pid(), sig), 0);
+
+    std::optional<int> status = run.wait_for_end();
+    ASSERT_TRUE(status) << "the tool did not end";
+    EXPECT_TRUE(WIFSIGNALED(*status)) << "wait status " << *status;
+    if (WIFSIGNALED(*status)) {
+        EXPECT_EQ(WTERMSIG(*status), sig);
+    }
+    std::optional<termios> after = settings_of(run.terminal());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(same_settings(before, *after));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, KeyWaitFaultSignal,
+    testing::Values(signal_case{"Abort", SIGABRT}, signal_case{"SegmentationFault", SIGSEGV},
+                    signal_case{"BusError", SIGBUS}, signal_case{"ArithmeticFault", SIGFPE},
+                    signal_case{"IllegalInstruction", SIGILL}, signal_case{"Trap", SIGTRAP},
+                    signal_case{"BadSystemCall", SIGSYS}),
     [](const testing::TestParamInfo<signal_case>& info) { return std::string(info.param.name); });
 
 // The process state letter from /proc (T: stopped), once it is `state`.
@@ -379,6 +418,30 @@ TEST(KeyWaitJobControl, StopGivesTheTerminalBackAndContinueWaitsForTheKey) {
     std::optional<termios> stopped = settings_of(run.terminal());
     ASSERT_TRUE(stopped);
     EXPECT_TRUE(same_settings(before, *stopped)) << "stopped with the key settings";
+
+    ASSERT_EQ(kill(run.tool_pid(), SIGCONT), 0);
+    std::optional<termios> waiting = settings_once_echo_off(run.terminal());
+    ASSERT_TRUE(waiting) << "echo still on after the tool went on";
+    EXPECT_EQ(waiting->c_lflag & ICANON, 0u) << "line mode still on after the tool went on";
+    int status = 0;
+    EXPECT_EQ(waitpid(run.pid(), &status, WNOHANG), 0) << "the tool ended without a key";
+
+    ASSERT_TRUE(run.type("x"));
+    expect_ended_and_restored(run, before);
+    EXPECT_EQ(input_left(run.terminal()), std::optional<std::string>(""));
+}
+
+// SIGSTOP cannot be caught, so the tool cannot put the terminal back itself;
+// the shell then takes it back in line mode, and on fg the wait must switch
+// to its key settings again.
+TEST(KeyWaitJobControl, StopSignalThenContinueWaitsForTheKeyAgain) {
+    terminal_run run({job::foreground});
+    termios before{};
+    ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
+
+    ASSERT_EQ(kill(run.tool_pid(), SIGSTOP), 0);
+    ASSERT_TRUE(reaches_state(run.tool_pid(), 'T'));
+    ASSERT_EQ(tcsetattr(run.terminal(), TCSANOW, &before), 0);
 
     ASSERT_EQ(kill(run.tool_pid(), SIGCONT), 0);
     std::optional<termios> waiting = settings_once_echo_off(run.terminal());

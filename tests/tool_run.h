@@ -30,11 +30,11 @@ inline constexpr std::chrono::milliseconds patience{10000};
 
 // The program the tests start: this build's tool, or the build named by
 // QUELMAR_TOOL (a cross build), run through the blank-separated words of
-// QUELMAR_TOOL_RUNNER (an emulator) when that is set. Made before fork, so
-// the child only calls exec.
+// QUELMAR_TOOL_RUNNER (an emulator) when that is set, with `arguments` after
+// it. Made before fork, so the child only calls exec.
 class tool_command {
   public:
-    tool_command() {
+    explicit tool_command(const std::vector<std::string>& arguments = {}) {
         if (const char* runner = std::getenv("QUELMAR_TOOL_RUNNER")) {
             std::string_view rest = runner;
             while (!rest.empty()) {
@@ -48,6 +48,7 @@ class tool_command {
         }
         const char* tool = std::getenv("QUELMAR_TOOL");
         words_.emplace_back(tool != nullptr && *tool != '\0' ? tool : QUELMAR_BINARY);
+        words_.insert(words_.end(), arguments.begin(), arguments.end());
         for (std::string& word : words_)
             argv_.push_back(word.data());
         argv_.push_back(nullptr);
@@ -140,11 +141,12 @@ struct standard_fds {
 
 // Starts the tool in `folder` on `fds`, in a new session: without a
 // controlling terminal its final key wait ends at once. `file_size_limit`,
-// when given, caps every file the tool writes.
+// when given, caps every file the tool writes; `arguments` follow its name.
 inline pid_t start_tool(const std::filesystem::path& folder, standard_fds fds,
-                        rlim_t file_size_limit = RLIM_INFINITY) {
+                        rlim_t file_size_limit = RLIM_INFINITY,
+                        const std::vector<std::string>& arguments = {}) {
     const std::string cwd = folder.string();
-    const tool_command tool;
+    const tool_command tool(arguments);
     pid_t pid = fork();
     if (pid == 0) {
         setsid();

@@ -125,6 +125,8 @@ void write_displacement_block(int mode, const real x[3], int disk_count, run_str
         block += displacement_component(x[i].raw());
     block += text::block_end;
     put_text(r.report_file, block);
+    if (!std::all_of(x, x + disk_count, is_finite))
+        put_error(r, mode_not_finite_note(mode));
 }
 
 void solve_mode_shapes(const disk_shaft_model& model, const system_matrices& matrices,

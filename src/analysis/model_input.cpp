@@ -15,13 +15,19 @@ namespace {
 enum class value_kind { inertia, stiffness };
 
 // Reads one value. A failed read keeps the value and says why on the error
-// stream; an ended input is told only once, for this value and all later ones.
+// stream, and so does a value cut short; an ended input is told only once,
+// for this value and all later ones.
 void read_value(run_streams& r, real& value, value_kind kind, int number, bool& end_noted) {
     double typed = value.raw();
-    read_outcome outcome = read_number(r.input, typed);
+    number_cut cut = number_cut::none;
+    read_outcome outcome = read_number(r.input, typed, cut);
     value = real{typed};
     bool inertia = kind == value_kind::inertia;
-    if (outcome == read_outcome::not_a_number) {
+    if (cut != number_cut::none) {
+        bool at_limit = cut == number_cut::at_limit;
+        put_error(r, inertia ? inertia_cut_note(number, typed, at_limit)
+                             : stiffness_cut_note(number, typed, at_limit));
+    } else if (outcome == read_outcome::not_a_number) {
         put_error(r, inertia ? inertia_not_a_number_note(number)
                              : stiffness_not_a_number_note(number));
     } else if (outcome == read_outcome::ended && !end_noted) {

@@ -42,6 +42,12 @@ double convert_number_text(const scanned_number& scan) {
 } // namespace
 
 read_outcome read_number(input_stream& in, double& value) {
+    number_cut ignored = number_cut::none;
+    return read_number(in, value, ignored);
+}
+
+read_outcome read_number(input_stream& in, double& value, number_cut& cut) {
+    cut = number_cut::none;
     skip_blank_space(in);
     int c = peek_byte(in);
     if (c == end_of_input)
@@ -97,5 +103,11 @@ read_outcome read_number(input_stream& in, double& value) {
     if (!digit_seen)
         return read_outcome::not_a_number;
     value = convert_number_text(scan);
+    // At the limit the scan did not look at the next byte.
+    const bool at_limit = scan.size == number_text_limit;
+    if (at_limit)
+        c = peek_byte(in);
+    if (c != end_of_input && !is_blank_space(c))
+        cut = at_limit ? number_cut::at_limit : number_cut::by_character;
     return read_outcome::read;
 }

@@ -1,8 +1,8 @@
 #include "main/key_wait.h"
 
-#include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -44,6 +44,19 @@ void restore_and_exit(int) {
     _exit(1);
 }
 
+// A fault in the process itself ends it by the same signal, as it would
+// without the wait, once the terminal is back.
+void restore_and_raise(int sig) {
+    leave_key_mode();
+    signal(sig, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    raise(sig);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    _exit(1); // not reached: the default action ends the process
+}
+
 // Job control stop: the shell gets its terminal back as it was, and the key
 // mode returns when the tool goes on in the foreground.
 void restore_and_stop(int) {
@@ -65,24 +78,87 @@ void restore_and_stop(int) {
     errno = saved_errno;
 }
 
-// Also after SIGSTOP, which cannot be caught, and a shell that reset the terminal.
+bool same_settings(const termios& a, const termios& b) {
+    if (a.c_iflag != b.c_iflag || a.c_oflag != b.c_oflag || a.c_cflag != b.c_cflag ||
+        a.c_lflag != b.c_lflag)
+        return false;
+    for (std::size_t i = 0; i < NCCS; ++i)
+        if (a.c_cc[i] != b.c_cc[i])
+            return false;
+    return true;
+}
+
+// After any stop, SIGSTOP included, which cannot be caught: the shell may have
+// put the terminal back in line mode, or reset it, while the tool was stopped.
 void key_mode_back(int) {
     int saved_errno = errno;
+    int fd = terminal_fd;
+    termios now;
+    if (waiting && in_key_mode && fd >= 0 && tcgetattr(fd, &now) == 0 &&
+        !same_settings(now, key_settings))
+        in_key_mode = 0;
     enter_key_mode();
     errno = saved_errno;
 }
 
-// The signals the wait handles. The first ten end the process by default and
-// would leave the terminal without echo or line mode.
-constexpr std::array wait_signals = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,
-                                     SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGTSTP, SIGCONT};
+// What the wait does on a signal.
+enum class signal_role {
+    left_alone, // does not end the process, cannot be caught, or ignored on purpose
+    end,        // terminal back, status 1
+    fault,      // terminal back, then the signal's own default action
+    stop,
+    go_on,
+};
 
-void (*handler_for(int sig))(int) {
-    if (sig == SIGTSTP)
+// Every signal whose default action ends the process is handled, except
+// SIGKILL and the two the tool ignores (SIGPIPE, SIGXFSZ).
+signal_role role_of(int sig) {
+    switch (sig) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGPIPE:
+    case SIGXFSZ:
+    case SIGCHLD:
+    case SIGURG:
+    case SIGWINCH:
+    case SIGTTIN:
+    case SIGTTOU:
+        return signal_role::left_alone;
+    case SIGTSTP:
+        return signal_role::stop;
+    case SIGCONT:
+        return signal_role::go_on;
+    case SIGABRT:
+    case SIGSEGV:
+    case SIGBUS:
+    case SIGFPE:
+    case SIGILL:
+    case SIGTRAP:
+    case SIGSYS:
+        return signal_role::fault;
+    default:
+        return signal_role::end;
+    }
+}
+
+// Every signal number; the few the C library keeps for itself refuse a
+// handler and stay as they are.
+template <class Each> void for_each_signal(Each each) {
+    for (int sig = 1; sig <= SIGRTMAX; ++sig)
+        each(sig);
+}
+
+void (*handler_for(signal_role role))(int) {
+    switch (role) {
+    case signal_role::stop:
         return restore_and_stop;
-    if (sig == SIGCONT)
+    case signal_role::go_on:
         return key_mode_back;
-    return restore_and_exit;
+    case signal_role::fault:
+        return restore_and_raise;
+    default:
+        return restore_and_exit;
+    }
 }
 
 // Blocked in the handlers and while the wait changes its state. SIGTTOU too:
@@ -90,8 +166,10 @@ void (*handler_for(int sig))(int) {
 sigset_t handled_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int sig : wait_signals)
-        sigaddset(&set, sig);
+    for_each_signal([&](int sig) {
+        if (role_of(sig) != signal_role::left_alone)
+            sigaddset(&set, sig);
+    });
     sigaddset(&set, SIGTTOU);
     return set;
 }
@@ -163,13 +241,16 @@ void wait_for_key(int console_fd) {
     sigset_t old_mask;
     sigprocmask(SIG_BLOCK, &handled, &old_mask);
     // The handlers stay after the wait: with the terminal put back they only
-    // end the process, still with status 1.
-    for (int sig : wait_signals) {
+    // end the process, with status 1 or by the fault's own signal.
+    for_each_signal([&](int sig) {
+        signal_role role = role_of(sig);
+        if (role == signal_role::left_alone)
+            return;
         struct sigaction action {};
-        action.sa_handler = handler_for(sig);
+        action.sa_handler = handler_for(role);
         action.sa_mask = handled;
         sigaction(sig, &action, nullptr);
-    }
+    });
     // TCSANOW: what was typed ahead is neither thrown away nor counted twice.
     waiting = 1;
     enter_key_mode();

@@ -31,10 +31,12 @@ void ignore_write_signals() {
 
 } // namespace
 
-int main() {
+int main(int argc, char**) {
     ignore_write_signals();
     static run_streams r;
     open_standard_streams(r);
+    if (argc > 1)
+        put_error(r, arguments_ignored_note());
     if (run_dialogue(r) == run_end::completed)
         wait_key_and_exit(r);
     finish(r);

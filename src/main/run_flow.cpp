@@ -21,10 +21,38 @@ std::string shown_name(const run_streams& r, int fd) {
     return isatty(fd) == 1 ? caret_notation(r.file_name) : r.file_name;
 }
 
-bool same_regular_file(const struct stat& file, int fd) {
+// A report into one of these would overwrite, or feed into, the tool's own
+// streams. Terminals and other devices are shared safely.
+bool same_file_or_pipe(const struct stat& file, int fd) {
     struct stat other {};
-    return fstat(fd, &other) == 0 && S_ISREG(other.st_mode) && other.st_dev == file.st_dev &&
-           other.st_ino == file.st_ino;
+    return (S_ISREG(file.st_mode) || S_ISFIFO(file.st_mode)) && fstat(fd, &other) == 0 &&
+           other.st_dev == file.st_dev && other.st_ino == file.st_ino;
+}
+
+// False when another process holds a lock on the file. A file system that
+// cannot lock at all leaves the file unlocked.
+bool locked_for_this_run(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    whole.l_start = 0;
+    whole.l_len = 0;
+    int done = 0;
+    do {
+        done = fcntl(fd, F_SETLK, &whole);
+    } while (done != 0 && errno == EINTR);
+    return done == 0 || (errno != EACCES && errno != EAGAIN);
+}
+
+// A regular report file ends where the report ends, whatever another program
+// wrote into it meanwhile. Flushed before.
+void cut_to_report_length(output_sink& report_file) {
+    struct stat file {};
+    if (fstat(report_file.fd, &file) != 0 || !S_ISREG(file.st_mode))
+        return;
+    off_t written = lseek(report_file.fd, 0, SEEK_CUR);
+    if (written >= 0 && ftruncate(report_file.fd, written) != 0 && report_file.error == 0)
+        report_file.error = errno;
 }
 
 // Flushes and closes the report file; false after a message when any write to
@@ -32,6 +60,7 @@ bool same_regular_file(const struct stat& file, int fd) {
 bool report_file_closed(run_streams& r) {
     flush_sink(r.report_file);
     if (r.report_file.fd >= 0) {
+        cut_to_report_length(r.report_file);
         if (::close(r.report_file.fd) != 0 && r.report_file.error == 0)
             r.report_file.error = errno;
         r.report_file.fd = -1;
@@ -73,9 +102,10 @@ bool refuse_report_file(run_streams& r, int fd, std::string_view reason) {
     return false;
 }
 
-// Creates or empties the report file at the name read. A regular file that is
-// also the input, the console or the error stream is refused. False after an
-// error message.
+// Creates or empties the report file at the name read. A regular file, FIFO
+// or pipe that is also the input, the console or the error stream is refused,
+// and so is a regular file that another run is writing. False after an error
+// message.
 bool create_report_file(run_streams& r) {
     const char* path = r.create_path != nullptr ? r.create_path : r.file_name.c_str();
     int fd = -1;
@@ -92,10 +122,14 @@ bool create_report_file(run_streams& r) {
     if (fd < 0)
         return refuse_report_file(r, fd, std::strerror(errno));
     struct stat file {};
-    if (fstat(fd, &file) == 0 && S_ISREG(file.st_mode)) {
+    if (fstat(fd, &file) == 0) {
         for (int standard : {r.input.fd, r.console.fd, r.errors.fd})
-            if (same_regular_file(file, standard))
+            if (same_file_or_pipe(file, standard))
                 return refuse_report_file(r, fd, shared_file_reason);
+    }
+    if (S_ISREG(file.st_mode)) {
+        if (!locked_for_this_run(fd))
+            return refuse_report_file(r, fd, locked_file_reason);
         if (ftruncate(fd, 0) != 0)
             return refuse_report_file(r, fd, std::strerror(errno));
     }
@@ -115,11 +149,17 @@ void open_standard_streams(run_streams& r) {
     open_sink(r.console, 1, isatty(1) == 1);
     r.input.flush_before_wait = &r.console;
     open_sink(r.errors, 2, true);
+    r.console.failures_to = &r.errors;
+    r.input.failures_to = &r.errors;
 }
 
 bool open_report_file(run_streams& r) {
     put_text(r.console, text::filename_prompt);
-    if (!read_file_name(r) || !create_report_file(r))
+    if (!read_file_name(r))
+        return false;
+    // Opening a FIFO waits for its reader: what the console holds shows first.
+    flush_sink(r.console);
+    if (!create_report_file(r))
         return false;
     put_text(r.console, text::file_created);
     return true;

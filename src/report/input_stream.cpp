@@ -1,9 +1,11 @@
 #include "report/input_stream.h"
 
 #include "report/output_sink.h"
+#include "report/texts.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -19,6 +21,14 @@ void flush_if_read_waits(input_stream& in) {
         flush_sink(*in.flush_before_wait);
 }
 
+void tell_read_failure(input_stream& in, int error) {
+    if (in.failures_to == nullptr)
+        return;
+    if (in.flush_before_wait != nullptr)
+        flush_sink(*in.flush_before_wait);
+    put_text(*in.failures_to, cannot_read_input_message(std::strerror(error)));
+}
+
 } // namespace
 
 int peek_byte(input_stream& in) {
@@ -30,7 +40,10 @@ int peek_byte(input_stream& in) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            // A read error leaves nothing more to read, the same as an end.
+            // A read error leaves nothing more to read, the same as an end,
+            // but is told.
+            if (got < 0)
+                tell_read_failure(in, errno);
             in.ended = true;
             return end_of_input;
         }

@@ -16,6 +16,8 @@ struct input_stream {
     // Flushed before a read that would wait, so what the user is asked for
     // shows first even when it goes into a pipe.
     output_sink* flush_before_wait = nullptr;
+    // Where the first failed read is told, after the waiting output.
+    output_sink* failures_to = nullptr;
     std::array<char, 4096> buffer{};
 };
 

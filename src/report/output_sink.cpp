@@ -1,6 +1,9 @@
 #include "report/output_sink.h"
 
+#include "report/texts.h"
+
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -12,6 +15,9 @@ void write_all(output_sink& sink, const char* data, std::size_t size) {
             if (errno == EINTR)
                 continue;
             sink.error = errno;
+            if (sink.failures_to != nullptr && sink.error != EPIPE)
+                put_text(*sink.failures_to,
+                         cannot_write_console_message(std::strerror(sink.error)));
         } else {
             data += done;
             size -= static_cast<std::size_t>(done);

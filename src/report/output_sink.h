@@ -12,6 +12,9 @@ struct output_sink {
     bool immediate = false;
     std::size_t used = 0;
     int error = 0; // errno of the first failed write; later writes are dropped
+    // Set on the console: its first failed write is told there, except to a
+    // reader that has gone away.
+    output_sink* failures_to = nullptr;
     std::array<char, 4096> buffer{};
 };
 

@@ -121,6 +121,19 @@ std::string cannot_write_message(std::string_view name, std::string_view reason)
     return file_error("\n Cannot write output file ", name, reason);
 }
 
+std::string cannot_write_console_message(std::string_view reason) {
+    std::string s = "\n Cannot write to standard output: ";
+    s += reason;
+    s += " \n";
+    return s;
+}
+std::string cannot_read_input_message(std::string_view reason) {
+    std::string s = "\n Cannot read standard input: ";
+    s += reason;
+    s += " \n";
+    return s;
+}
+
 std::string inertia_not_a_number_note(int disk) {
     return counted("\n Inertia of disk ", disk, " is not a number: taken as 0 \n");
 }
@@ -139,4 +152,32 @@ std::string mode_unsolved_note(int mode) {
     return counted(
         "\n Mode ", mode,
         " cannot be solved: a pivot is zero or not a number; the report ends before it \n");
+}
+
+namespace {
+
+// The value as the report shows it, without the field's leading blanks.
+std::string cut_note(std::string_view what, int number, double value, bool at_limit) {
+    const std::string field = format_number(value);
+    std::string s = counted(what, number, " read as ");
+    s += field.substr(field.find_first_not_of(' '));
+    s += at_limit ? ": it is longer than 349 characters and was cut there \n"
+                  : ": the character after it cannot continue a number \n";
+    return s;
+}
+
+} // namespace
+
+std::string inertia_cut_note(int disk, double value, bool at_limit) {
+    return cut_note("\n Inertia of disk ", disk, value, at_limit);
+}
+std::string stiffness_cut_note(int shaft, double value, bool at_limit) {
+    return cut_note("\n Stiffness of shaft ", shaft, value, at_limit);
+}
+std::string mode_not_finite_note(int mode) {
+    return counted("\n Mode ", mode,
+                   " could not be normalised to disk 1: some of its components are not finite \n");
+}
+std::string arguments_ignored_note() {
+    return "\n quelmar takes no arguments: they are ignored \n";
 }

@@ -52,6 +52,9 @@ std::string filename_too_long_message();
 // The reason is the system's error text, or the tool's own.
 std::string cannot_create_message(std::string_view name, std::string_view reason);
 std::string cannot_write_message(std::string_view name, std::string_view reason);
+// The reason is the system's error text.
+std::string cannot_write_console_message(std::string_view reason);
+std::string cannot_read_input_message(std::string_view reason);
 
 // Notes on the error stream where results would otherwise turn 0 unexplained.
 std::string inertia_not_a_number_note(int disk);
@@ -59,5 +62,14 @@ std::string stiffness_not_a_number_note(int shaft);
 std::string input_ended_before_inertia_note(int disk);
 std::string input_ended_before_stiffness_note(int shaft);
 std::string mode_unsolved_note(int mode);
-// Why a report file that would overwrite the tool's own input or console is refused.
-inline constexpr std::string_view shared_file_reason = "it is also standard input or output";
+// A value read from the start of a longer token: cut at a character that
+// cannot continue a number, or at the length limit of one number.
+std::string inertia_cut_note(int disk, double value, bool at_limit);
+std::string stiffness_cut_note(int shaft, double value, bool at_limit);
+std::string mode_not_finite_note(int mode);
+std::string arguments_ignored_note();
+// Why a report file that would overwrite the tool's own input, console or
+// error stream, or write into its own input pipe, is refused.
+inline constexpr std::string_view shared_file_reason = "it is also standard input, output or error";
+// Why a report file that another run holds locked is refused.
+inline constexpr std::string_view locked_file_reason = "another run is writing it";
