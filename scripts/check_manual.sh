@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The manual page passes mandoc's lint and groff's warnings without a word.
+# The manual page passes mandoc's lint and groff's warnings without a word,
+# and no line of it is longer than 80 bytes.
 # Usage: scripts/check_manual.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -19,5 +20,7 @@ check() {
 }
 check "mandoc -Tlint" mandoc -Tlint "$page"
 check "groff -man -ww -z" groff -man -ww -z "$page"
-((failed == 0)) && echo "$page: mandoc -Tlint and groff -man -ww -z are clean"
+# mandoc flags long text lines only; macro lines count as well.
+check "lines over 80 bytes" env LC_ALL=C awk 'length > 80 { print FILENAME ":" FNR ": " length " bytes" }' "$page"
+((failed == 0)) && echo "$page: mandoc -Tlint and groff -man -ww -z are clean, no line over 80 bytes"
 exit "$failed"
