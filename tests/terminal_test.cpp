@@ -408,16 +408,31 @@ testing::AssertionResult reaches_state(pid_t pid, char state) {
     }
 }
 
-TEST(KeyWaitJobControl, StopGivesTheTerminalBackAndContinueWaitsForTheKey) {
+// Ctrl-Z (SIGTSTP) the tool catches: it gives the terminal back as it was
+// and stops. SIGSTOP cannot be caught: the shell then takes the terminal back
+// in line mode itself. Either way, on fg the wait must switch to its key
+// settings again.
+struct stop_case {
+    const char* name;
+    int sig;
+};
+
+class KeyWaitJobControl : public testing::TestWithParam<stop_case> {};
+
+TEST_P(KeyWaitJobControl, ContinueAfterAStopWaitsForTheKeyAgain) {
     terminal_run run({job::foreground});
     termios before{};
     ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
 
-    ASSERT_EQ(kill(run.tool_pid(), SIGTSTP), 0);
+    ASSERT_EQ(kill(run.tool_pid(), GetParam().sig), 0);
     ASSERT_TRUE(reaches_state(run.tool_pid(), 'T'));
-    std::optional<termios> stopped = settings_of(run.terminal());
-    ASSERT_TRUE(stopped);
-    EXPECT_TRUE(same_settings(before, *stopped)) << "stopped with the key settings";
+    if (GetParam().sig == SIGTSTP) {
+        std::optional<termios> stopped = settings_of(run.terminal());
+        ASSERT_TRUE(stopped);
+        EXPECT_TRUE(same_settings(before, *stopped)) << "stopped with the key settings";
+    } else {
+        ASSERT_EQ(tcsetattr(run.terminal(), TCSANOW, &before), 0);
+    }
 
     ASSERT_EQ(kill(run.tool_pid(), SIGCONT), 0);
     std::optional<termios> waiting = settings_once_echo_off(run.terminal());
@@ -431,29 +446,12 @@ TEST(KeyWaitJobControl, StopGivesTheTerminalBackAndContinueWaitsForTheKey) {
     EXPECT_EQ(input_left(run.terminal()), std::optional<std::string>(""));
 }
 
-// SIGSTOP cannot be caught, so the tool cannot put the terminal back itself;
-// the shell then takes it back in line mode, and on fg the wait must switch
-// to its key settings again.
-TEST(KeyWaitJobControl, StopSignalThenContinueWaitsForTheKeyAgain) {
-    terminal_run run({job::foreground});
-    termios before{};
-    ASSERT_NO_FATAL_FAILURE(run_to_key_prompt(run, before));
-
-    ASSERT_EQ(kill(run.tool_pid(), SIGSTOP), 0);
-    ASSERT_TRUE(reaches_state(run.tool_pid(), 'T'));
-    ASSERT_EQ(tcsetattr(run.terminal(), TCSANOW, &before), 0);
-
-    ASSERT_EQ(kill(run.tool_pid(), SIGCONT), 0);
-    std::optional<termios> waiting = settings_once_echo_off(run.terminal());
-    ASSERT_TRUE(waiting) << "echo still on after the tool went on";
-    EXPECT_EQ(waiting->c_lflag & ICANON, 0u) << "line mode still on after the tool went on";
-    int status = 0;
-    EXPECT_EQ(waitpid(run.pid(), &status, WNOHANG), 0) << "the tool ended without a key";
-
-    ASSERT_TRUE(run.type("x"));
-    expect_ended_and_restored(run, before);
-    EXPECT_EQ(input_left(run.terminal()), std::optional<std::string>(""));
-}
+INSTANTIATE_TEST_SUITE_P(Stops, KeyWaitJobControl,
+                         testing::Values(stop_case{"TerminalStop", SIGTSTP},
+                                         stop_case{"StopSignal", SIGSTOP}),
+                         [](const testing::TestParamInfo<stop_case>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Without the terminal, or without the console on it, nobody sees the key
 // prompt: the tool ends at once instead of stopping or seeming to hang.
