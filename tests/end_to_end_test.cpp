@@ -24,54 +24,11 @@ using tool_run::golden;
 using tool_run::read_file;
 using tool_run::temp_folder;
 
-enum class streams {
-    separate,
-    merged, // standard error goes into the standard output file, so their order shows
-};
-
-struct run_result {
-    std::optional<int> status;
-    std::string out;
-    std::string err;
-};
-
+using tool_run::error_stream;
+using tool_run::open_for_writing;
+using tool_run::run_result;
+using tool_run::run_tool;
 using tool_run::start_tool;
-
-std::optional<int> wait_for_tool(pid_t pid) {
-    if (pid < 0)
-        return std::nullopt;
-    return tool_run::wait_for_exit(pid);
-}
-
-int open_for_writing(const fs::path& path) {
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-}
-
-// Runs the tool in `folder` with `input` as its standard input.
-run_result run_tool(const fs::path& folder, std::string_view input, streams how) {
-    temp_folder io;
-    const fs::path in_path = io.path() / "in";
-    const fs::path out_path = io.path() / "out";
-    const fs::path err_path = io.path() / "err";
-    tool_run::write_file(in_path, input);
-
-    int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
-    int out = open_for_writing(out_path);
-    int err = how == streams::merged ? out : open_for_writing(err_path);
-    run_result result;
-    if (in < 0 || out < 0 || err < 0) {
-        ADD_FAILURE() << "cannot open the tool's standard streams";
-        return result;
-    }
-    result.status = wait_for_tool(start_tool(folder, {in, out, err}));
-    close(in);
-    close(out);
-    if (err != out)
-        close(err);
-    result.out = read_file(out_path).value_or("");
-    result.err = read_file(err_path).value_or("");
-    return result;
-}
 
 std::vector<std::string> names_in(const fs::path& folder) {
     std::vector<std::string> names;
@@ -202,8 +159,9 @@ TEST_P(ToolRun, ProducesStoredOutput) {
     const outcome& expected = c.expected;
     const std::string console = golden(expected.console);
     const std::string errors = expected.errors != nullptr ? golden(expected.errors) : "";
-    for (streams how : {streams::separate, streams::merged}) {
-        SCOPED_TRACE(how == streams::merged ? "errors into standard output" : "separate streams");
+    for (error_stream how : {error_stream::separate, error_stream::merged}) {
+        SCOPED_TRACE(how == error_stream::merged ? "errors into standard output"
+                                                 : "separate streams");
         temp_folder folder;
         if (c.prepare != nullptr)
             c.prepare(folder.path());
@@ -211,7 +169,7 @@ TEST_P(ToolRun, ProducesStoredOutput) {
         run_result r = run_tool(folder.path(), c.input, how);
 
         EXPECT_TRUE(tool_run::exited_with(r.status, 1));
-        if (how == streams::separate) {
+        if (how == error_stream::separate) {
             EXPECT_EQ(r.out, console);
             EXPECT_EQ(r.err, errors);
         } else if (expected.merged != nullptr) {
@@ -239,8 +197,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ToolRun, testing::ValuesIn(tool_cases),
 TEST(ChainRun, PrintsFrequenciesAndModeShapesOfEachChain) {
     for (const chain_cases::chain_case& c : chain_cases::cases) {
         temp_folder folder;
-        run_result r =
-            run_tool(folder.path(), std::string("report.txt ") + c.typed + "\n", streams::separate);
+        run_result r = run_tool(folder.path(), std::string("report.txt ") + c.typed + "\n",
+                                error_stream::separate);
 
         EXPECT_TRUE(tool_run::exited_with(r.status, 1)) << c.typed;
         const chain_cases::printed_fields printed = chain_cases::read_printed_fields(
@@ -298,7 +256,7 @@ TEST_P(TypedName, IsShownAndUsedAsTyped) {
     const typed_name_case& c = GetParam();
     temp_folder folder;
 
-    run_result r = run_tool(folder.path(), c.typed + "\n" + typical_values, streams::separate);
+    run_result r = run_tool(folder.path(), c.typed + "\n" + typical_values, error_stream::separate);
 
     EXPECT_TRUE(tool_run::exited_with(r.status, 1));
     const bool refused = c.errors != nullptr || !c.error_text.empty();
@@ -367,7 +325,7 @@ TEST_P(SharedFile, IsRefusedAndLeftIntact) {
     int err = open(paths[2].c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     ASSERT_TRUE(in >= 0 && out >= 0 && err >= 0);
 
-    std::optional<int> status = wait_for_tool(start_tool(folder.path(), {in, out, err}));
+    std::optional<int> status = tool_run::wait_for_exit(start_tool(folder.path(), {in, out, err}));
     for (int fd : {in, out, err})
         close(fd);
 
@@ -417,7 +375,7 @@ TEST(WriteFailure, ConsoleWithoutReaderStillEndsWithStatus1AndItsMessage) {
         ASSERT_TRUE(in >= 0 && console.write_end() >= 0 && err >= 0);
 
         std::optional<int> status =
-            wait_for_tool(start_tool(folder.path(), {in, console.write_end(), err}));
+            tool_run::wait_for_exit(start_tool(folder.path(), {in, console.write_end(), err}));
         close(in);
         close(err);
 
@@ -443,7 +401,8 @@ TEST(WriteFailure, FileSizeLimitCutsTheReportWithAMessage) {
     int err = open_for_writing(io.path() / "err");
     ASSERT_TRUE(in >= 0 && out >= 0 && err >= 0);
 
-    std::optional<int> status = wait_for_tool(start_tool(folder.path(), {in, out, err}, limit));
+    std::optional<int> status =
+        tool_run::wait_for_exit(start_tool(folder.path(), {in, out, err}, limit));
     for (int fd : {in, out, err})
         close(fd);
 
@@ -477,7 +436,7 @@ TEST(WriteFailure, ReportToAFifoWhoseReaderHasGone) {
               static_cast<ssize_t>(typical_values.size()));
     close(input[1]);
 
-    std::optional<int> status = wait_for_tool(pid);
+    std::optional<int> status = tool_run::wait_for_exit(pid);
     close(out);
     close(err);
 

@@ -19,11 +19,6 @@
 
 namespace tool_run {
 
-enum class error_stream {
-    separate,
-    merged, // into the standard output pipe, so the order of the two shows
-};
-
 class piped_tool {
   public:
     piped_tool(const std::filesystem::path& folder, error_stream errors) {

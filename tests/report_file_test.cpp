@@ -24,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using tool_run::error_stream;
 using tool_run::golden;
+using tool_run::open_for_writing;
 using tool_run::piped_tool;
 using tool_run::read_file;
 using tool_run::temp_folder;
@@ -70,10 +71,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, OwnPipe,
                          [](const testing::TestParamInfo<pipe_case>& info) {
                              return std::string(info.param.name);
                          });
-
-int open_for_writing(const fs::path& path) {
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-}
 
 TEST(OwnFifo, AsInputIsRefused) {
     temp_folder folder;

@@ -24,18 +24,12 @@ using tool_run::temp_folder;
 
 const std::string typical_input = "report.txt 2 1000 4 3000 1\n";
 
-int open_for_writing(const fs::path& path, int flags = O_TRUNC) {
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600);
-}
+using tool_run::open_for_writing;
 
 // Runs the tool in `folder` on the given descriptors, which the caller closes.
 std::optional<int> run_on(const fs::path& folder, tool_run::standard_fds fds,
-                          rlim_t file_size_limit = RLIM_INFINITY,
-                          const std::vector<std::string>& arguments = {}) {
-    pid_t pid = tool_run::start_tool(folder, fds, file_size_limit, arguments);
-    if (pid < 0)
-        return std::nullopt;
-    return tool_run::wait_for_exit(pid);
+                          rlim_t file_size_limit = RLIM_INFINITY) {
+    return tool_run::wait_for_exit(tool_run::start_tool(folder, fds, file_size_limit));
 }
 
 struct arguments_case {
@@ -51,29 +45,20 @@ class Arguments : public testing::TestWithParam<arguments_case> {};
 
 TEST_P(Arguments, AreToldBeforeTheBannerAndIgnored) {
     const std::string note = "\r\n quelmar takes no arguments: they are ignored \r\n";
-    for (bool merged : {false, true}) {
+    for (tool_run::error_stream how :
+         {tool_run::error_stream::separate, tool_run::error_stream::merged}) {
+        bool merged = how == tool_run::error_stream::merged;
         SCOPED_TRACE(merged ? "errors into standard output" : "separate streams");
         temp_folder folder;
-        temp_folder io;
-        tool_run::write_file(io.path() / "in", typical_input);
-        int in = open((io.path() / "in").c_str(), O_RDONLY | O_CLOEXEC);
-        int out = open_for_writing(io.path() / "out");
-        int err = merged ? out : open_for_writing(io.path() / "err");
-        ASSERT_TRUE(in >= 0 && out >= 0 && err >= 0);
+        tool_run::run_result r =
+            tool_run::run_tool(folder.path(), typical_input, how, GetParam().arguments);
 
-        std::optional<int> status =
-            run_on(folder.path(), {in, out, err}, RLIM_INFINITY, GetParam().arguments);
-        close(in);
-        close(out);
-        if (err != out)
-            close(err);
-
-        EXPECT_TRUE(tool_run::exited_with(status, 1));
+        EXPECT_TRUE(tool_run::exited_with(r.status, 1));
         if (merged) {
-            EXPECT_EQ(read_file(io.path() / "out"), note + golden("typical_run.out"));
+            EXPECT_EQ(r.out, note + golden("typical_run.out"));
         } else {
-            EXPECT_EQ(read_file(io.path() / "out"), golden("typical_run.out"));
-            EXPECT_EQ(read_file(io.path() / "err"), note);
+            EXPECT_EQ(r.out, golden("typical_run.out"));
+            EXPECT_EQ(r.err, note);
         }
         EXPECT_EQ(read_file(folder.path() / "report.txt"), golden("typical_run.report"));
     }

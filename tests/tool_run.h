@@ -132,6 +132,17 @@ inline int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
                                 .count());
 }
 
+// Where the tool's standard error goes.
+enum class error_stream {
+    separate,
+    merged, // into standard output, so the order of the two shows
+};
+
+// Creates or empties `path` for the tool to write; `flags` O_TRUNC or O_APPEND.
+inline int open_for_writing(const std::filesystem::path& path, int flags = O_TRUNC) {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600);
+}
+
 // The tool's standard input, output and error, opened by the test.
 struct standard_fds {
     int in;
@@ -164,7 +175,11 @@ inline pid_t start_tool(const std::filesystem::path& folder, standard_fds fds,
 }
 
 // Waits for the child to end; after `limit` it is killed and nullopt returned.
+// A pid from a failed start gives nullopt at once (-1 would mean every child,
+// and every process to kill).
 inline std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds limit = patience) {
+    if (pid <= 0)
+        return std::nullopt;
     auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         int status = 0;
@@ -180,6 +195,40 @@ inline std::optional<int> wait_for_exit(pid_t pid, std::chrono::milliseconds lim
         }
         poll(nullptr, 0, 5);
     }
+}
+
+struct run_result {
+    std::optional<int> status;
+    std::string out;
+    std::string err; // empty when merged into out
+};
+
+// Runs the tool in `folder` with `input` as its standard input from a file,
+// and its output and errors into files; `arguments` follow its name.
+inline run_result run_tool(const std::filesystem::path& folder, std::string_view input,
+                           error_stream errors, const std::vector<std::string>& arguments = {}) {
+    temp_folder io;
+    const std::filesystem::path in_path = io.path() / "in";
+    const std::filesystem::path out_path = io.path() / "out";
+    const std::filesystem::path err_path = io.path() / "err";
+    write_file(in_path, input);
+
+    int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int out = open_for_writing(out_path);
+    int err = errors == error_stream::merged ? out : open_for_writing(err_path);
+    run_result result;
+    if (in < 0 || out < 0 || err < 0) {
+        ADD_FAILURE() << "cannot open the tool's standard streams";
+        return result;
+    }
+    result.status = wait_for_exit(start_tool(folder, {in, out, err}, RLIM_INFINITY, arguments));
+    close(in);
+    close(out);
+    if (err != out)
+        close(err);
+    result.out = read_file(out_path).value_or("");
+    result.err = read_file(err_path).value_or("");
+    return result;
 }
 
 // Passes when the process ended through exit with `code`, not by a signal.

@@ -7,6 +7,10 @@
 
 namespace {
 
+real larger_magnitude(real a, real b) {
+    return abs(a) >= abs(b) ? abs(a) : abs(b);
+}
+
 // before - term, or exactly 0 where the two cancel to rounding noise: below
 // limit times the larger of them. Relative, so a small but real value (the
 // last pivot of a mode in which disk 1 barely moves, a weak shaft) is kept.
@@ -14,12 +18,7 @@ real eliminated(real before, real term, real limit) {
     real after = before - term;
     if (is_nan(before) || is_nan(term))
         return real{0};
-    real larger = abs(before) >= abs(term) ? abs(before) : abs(term);
-    return abs(after) >= limit * larger ? after : real{0};
-}
-
-real larger_magnitude(real a, real b) {
-    return abs(a) >= abs(b) ? abs(a) : abs(b);
+    return abs(after) >= limit * larger_magnitude(before, term) ? after : real{0};
 }
 
 // The shape of a positive chain at w > 0 from its own equations. Disk 1's

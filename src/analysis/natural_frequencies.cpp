@@ -101,21 +101,18 @@ modal_result compute_natural_frequencies(const disk_shaft_model& model,
     if (is_positive_chain(model))
         from_rates = quadratic_from_rates(model);
     elastic_quadratic e = from_rates ? *from_rates : quadratic_from_expansion(matrices);
-    real big_b = e.b;
-    real big_c = e.c;
-    real discriminant = e.discriminant;
 
     modal_result result;
     real f2{0};
     real f3{0};
-    if (discriminant >= real{0}) {
-        real s = sqrt(discriminant);
-        real r1 = (-big_b - s) * real{0.5};
-        real r2 = (s - big_b) * real{0.5};
+    if (e.discriminant >= real{0}) {
+        real s = sqrt(e.discriminant);
+        real r1 = (-e.b - s) * real{0.5};
+        real r2 = (s - e.b) * real{0.5};
         // Far apart roots make -B - s a difference of nearly equal numbers;
         // r1 r2 = C gives the small one without that cancellation.
-        if (big_b < real{0} && is_finite(r2) && r2 > real{0})
-            r1 = big_c / r2;
+        if (e.b < real{0} && is_finite(r2) && r2 > real{0})
+            r1 = e.c / r2;
         if (r1 >= real{0} && r2 >= real{0}) {
             real omega2 = sqrt(r1);
             real omega3 = sqrt(r2);

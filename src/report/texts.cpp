@@ -23,6 +23,15 @@ std::string counted(std::string_view before, int count, std::string_view after) 
     return s;
 }
 
+// "WHAT: REASON", framed as every message.
+std::string with_reason(std::string_view what, std::string_view reason) {
+    std::string s(what);
+    s += ": ";
+    s += reason;
+    s += " \n";
+    return s;
+}
+
 std::string counted_number(std::string_view before, int count, double value) {
     std::string s = counted(before, count, " = ");
     s += format_number(value);
@@ -86,19 +95,6 @@ std::string no_filename_message() {
 std::string filename_too_long_message() {
     return "\n Output filename too long (at most 4095 characters) \n";
 }
-namespace {
-
-std::string file_error(std::string_view what, std::string_view name, std::string_view reason) {
-    std::string s(what);
-    s += name;
-    s += ": ";
-    s += reason;
-    s += " \n";
-    return s;
-}
-
-} // namespace
-
 std::string caret_notation(std::string_view name) {
     std::string s;
     s.reserve(name.size());
@@ -115,23 +111,17 @@ std::string caret_notation(std::string_view name) {
 }
 
 std::string cannot_create_message(std::string_view name, std::string_view reason) {
-    return file_error("\n Cannot create output file ", name, reason);
+    return with_reason("\n Cannot create output file " + std::string(name), reason);
 }
 std::string cannot_write_message(std::string_view name, std::string_view reason) {
-    return file_error("\n Cannot write output file ", name, reason);
+    return with_reason("\n Cannot write output file " + std::string(name), reason);
 }
 
 std::string cannot_write_console_message(std::string_view reason) {
-    std::string s = "\n Cannot write to standard output: ";
-    s += reason;
-    s += " \n";
-    return s;
+    return with_reason("\n Cannot write to standard output", reason);
 }
 std::string cannot_read_input_message(std::string_view reason) {
-    std::string s = "\n Cannot read standard input: ";
-    s += reason;
-    s += " \n";
-    return s;
+    return with_reason("\n Cannot read standard input", reason);
 }
 
 std::string inertia_not_a_number_note(int disk) {
